@@ -1,0 +1,66 @@
+# Entry points: `make demo`, `make test` (both install what they lack first),
+# `make bench`, `make fuzz` (FUZZ_SECONDS per target, default 30).
+JOBS ?= $(shell nproc)
+BUILD ?= build
+FUZZ_SECONDS ?= 30
+CTEST_ARGS ?=
+
+NATIVE := $(BUILD)/native
+WIN32 := $(BUILD)/win32
+BENCH := $(BUILD)/bench
+FUZZ := $(BUILD)/fuzz
+
+.PHONY: all deps native win32 test test-native test-win32 demo bench fuzz clean
+
+all: native win32
+
+deps:
+	@scripts/deps.sh
+
+$(NATIVE)/build.ninja: | deps
+	cmake -S . -B $(NATIVE) -G Ninja -DTW_FLAVOUR=native
+
+$(WIN32)/build.ninja: | deps
+	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake
+
+native: $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS)
+
+win32: $(WIN32)/build.ninja
+	cmake --build $(WIN32) -j $(JOBS)
+
+test-native: native
+	@echo "=== native tests (ASan + UBSan) ==="
+	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure $(CTEST_ARGS)
+
+test-win32: win32
+	@echo "=== win32 tests (under Wine) ==="
+	cd $(WIN32) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure $(CTEST_ARGS)
+
+# Both runs happen even when the first fails; the result fails if either did.
+test: native win32
+	@rc=0; \
+	$(MAKE) --no-print-directory test-native || rc=1; \
+	$(MAKE) --no-print-directory test-win32 || rc=1; \
+	if [ $$rc -eq 0 ]; then echo "make test: native and win32 passed"; else echo "make test: FAILED"; fi; \
+	exit $$rc
+
+demo: native win32
+	@scripts/demo.sh $(BUILD)
+
+$(BENCH)/build.ninja: | deps
+	cmake -S . -B $(BENCH) -G Ninja -DTW_FLAVOUR=bench
+
+bench: $(BENCH)/build.ninja
+	cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/bench_*; do [ -x "$$b" ] || continue; echo "=== $$b"; "$$b" || exit 1; done
+
+$(FUZZ)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DTW_FLAVOUR=fuzz
+
+fuzz: $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	@scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD)

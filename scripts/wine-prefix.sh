@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# setup: create the private prefix (once) and start one persistent wineserver,
+#        so that every later wine start is cheap.
+# cleanup: stop that wineserver.
+# All output of Wine's background processes goes to /dev/null: a background
+# process that inherits a test's output keeps ctest waiting for ever.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-env.sh"
+
+case "${1:-}" in
+setup)
+  if [[ ! -f "$WINEPREFIX/.tw-ready" ]]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 </dev/null || { echo "wineboot failed"; exit 1; }
+    wineserver -w
+    # A crashing test must fail at once, not wait on Wine's crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+    # Real Tahoma and friends instead of every face rendering as DejaVu Sans.
+    if [[ -d /usr/share/wine/fonts ]]; then
+      cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    wineserver -w
+    touch "$WINEPREFIX/.tw-ready"
+  fi
+  wineserver -p >/dev/null 2>&1 </dev/null
+  # Warm the prefix so that the first test does not pay for it.
+  wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
+  echo "wine prefix ready: $WINEPREFIX"
+  ;;
+cleanup)
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+  echo "wineserver stopped"
+  ;;
+*)
+  echo "usage: $0 setup|cleanup" >&2
+  exit 2
+  ;;
+esac

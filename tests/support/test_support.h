@@ -1,0 +1,29 @@
+// Helpers shared by the tests of both targets.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace twtest {
+
+// Path of a file in the source tree (TW_SOURCE_DIR), in the form the target's
+// file functions take: under Wine the Unix path is reached through drive Z:.
+std::string SourcePath(std::string_view relative);
+
+// A fresh empty folder for one test, removed with its content on destruction.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }  // '/'-separated, no trailing '/'
+
+private:
+  std::string path_;
+};
+
+// UTF-8 view of UTF-16 text for failure messages (plain units, no validation).
+std::string Narrow(std::u16string_view s);
+
+}  // namespace twtest
