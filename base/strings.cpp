@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/format.h"
 #include "base/sorted_tree.h"
 #include "base/utf8.h"
 
@@ -277,6 +278,26 @@ void Utf8ToWordBuffer(int32_t n, _typebuf<char16_t>& buffer, const char* text) {
   const int32_t units = Utf8UnitCount(text, n);
   buffer.Reallocate(units);
   Utf8Decode(text, n, buffer.data, units);
+}
+
+int64_t ParseInt64A(const char* text) {
+  if (text == nullptr) return 0;
+  while (IsSpaceA(*text)) ++text;
+  if (*text == 0) return 0;
+  long long v = 0;
+  const bool hex = text[0] == '0' && ToLowerA(text[1]) == 'x';
+  const int32_t stored = hex ? ScanA(text + 2, "%llx", &v) : ScanA(text, "%lld", &v);
+  return stored == 1 ? static_cast<int64_t>(v) : -1;
+}
+
+int64_t ParseInt64W(const char16_t* text) {
+  if (text == nullptr) return 0;
+  while (IsSpaceW(*text)) ++text;
+  if (*text == 0) return 0;
+  long long v = 0;
+  const bool hex = text[0] == u'0' && ToLowerW(text[1]) == u'x';
+  const int32_t stored = hex ? ScanW(text + 2, u"%llx", &v) : ScanW(text, u"%lld", &v);
+  return stored == 1 ? static_cast<int64_t>(v) : -1;
 }
 
 int32_t ParseHexByteW(const char16_t* text) {

@@ -120,6 +120,11 @@ void WideToUtf8Buffer(_typebuf<char>& buffer, int32_t n, const char16_t* text);
 void Utf8ToWordBuffer(int32_t n, _typebuf<char16_t>& buffer, const char* text);
 
 // ---- Numbers -------------------------------------------------------------
+// Skips leading blanks (IsSpace); an empty remainder gives 0. After "0x" or
+// "0X" the digits are read as hexadecimal ("%llx"), otherwise as a signed
+// decimal ("%lld"). No digits at all give -1 (all bits set).
+int64_t ParseInt64A(const char* text);
+int64_t ParseInt64W(const char16_t* text);
 // 0..255 from the first two units read as hexadecimal digits; -1 when either
 // is not a hexadecimal digit or the text is null.
 int32_t ParseHexByteW(const char16_t* text);
