@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libopenjp2-7-dev libssl-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth fonts-wine
+  tzdata
   "$@"
 )
 

@@ -1,0 +1,6 @@
+# A deleted cCriticalSection is still touched by design (a static lock after
+# its destruction at exit ignores Enter and Leave); the sanitizer's vptr check,
+# which marks destroyed objects, would report those calls.
+if(TW_FLAVOUR STREQUAL "native")
+  set_source_files_properties(${TW_ROOT}/base/sync.cpp PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
+endif()

@@ -1,0 +1,169 @@
+// The table of formats shared by the formatter's test (expected text on both
+// targets) and the win32 test that checks the same table against the Windows
+// C runtime.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace formatcases {
+
+enum Kind { kNone, kInt, kUInt, kInt64, kDouble, kText, kNarrow, kWide, kChar, kStarInt, kStarStarDouble };
+
+struct Case {
+  const char* format;  // ASCII; the wide test widens it
+  Kind kind;
+  int64_t i = 0;            // kInt, kUInt, kInt64, kChar, kStarInt (the value)
+  double d = 0;             // kDouble, kStarStarDouble
+  const char* s = nullptr;  // kText, kNarrow, kWide (ASCII or Latin-1)
+  int star1 = 0, star2 = 0; // the * arguments
+  const char* expect = "";
+};
+
+inline const Case kCases[] = {
+    {"plain text", kNone, 0, 0, nullptr, 0, 0, "plain text"},
+    {"100%%", kNone, 0, 0, nullptr, 0, 0, "100%"},
+    {"%d", kInt, 0, 0, nullptr, 0, 0, "0"},
+    {"%d", kInt, -2147483647 - 1, 0, nullptr, 0, 0, "-2147483648"},
+    {"%i|", kInt, 42, 0, nullptr, 0, 0, "42|"},
+    {"%5d|", kInt, 42, 0, nullptr, 0, 0, "   42|"},
+    {"%-5d|", kInt, 42, 0, nullptr, 0, 0, "42   |"},
+    {"%05d", kInt, -42, 0, nullptr, 0, 0, "-0042"},
+    {"%02d", kInt, 7, 0, nullptr, 0, 0, "07"},
+    {"%02d", kInt, 123, 0, nullptr, 0, 0, "123"},
+    {"%04d", kInt, 2024, 0, nullptr, 0, 0, "2024"},
+    {"%+d", kInt, 5, 0, nullptr, 0, 0, "+5"},
+    {"% d", kInt, 5, 0, nullptr, 0, 0, " 5"},
+    {"%.3d", kInt, 7, 0, nullptr, 0, 0, "007"},
+    {"%6.3d|", kInt, -7, 0, nullptr, 0, 0, "  -007|"},
+    {"%06.3d|", kInt, 7, 0, nullptr, 0, 0, "000007|"},  // the 0 flag holds beside a precision
+    {"%.0d|", kInt, 0, 0, nullptr, 0, 0, "|"},
+    {"%-05d|", kInt, 3, 0, nullptr, 0, 0, "3    |"},
+    {"%u", kUInt, 4294967295LL, 0, nullptr, 0, 0, "4294967295"},
+    {"%x", kUInt, 0xBEEF, 0, nullptr, 0, 0, "beef"},
+    {"%X", kUInt, 0xBEEF, 0, nullptr, 0, 0, "BEEF"},
+    {"%08X", kUInt, 0xC0000005LL, 0, nullptr, 0, 0, "C0000005"},
+    {"%08X", kUInt, 0x1F, 0, nullptr, 0, 0, "0000001F"},
+    {"%#x", kUInt, 255, 0, nullptr, 0, 0, "0xff"},
+    {"%#X", kUInt, 255, 0, nullptr, 0, 0, "0XFF"},
+    {"%#x", kUInt, 0, 0, nullptr, 0, 0, "0"},
+    {"%#010x", kUInt, 255, 0, nullptr, 0, 0, "0x000000ff"},
+    {"%o", kUInt, 8, 0, nullptr, 0, 0, "10"},
+    {"%#o", kUInt, 8, 0, nullptr, 0, 0, "010"},
+    {"%hd", kInt, 65537, 0, nullptr, 0, 0, "1"},
+    {"%hu", kInt, -1, 0, nullptr, 0, 0, "65535"},
+    {"%lld", kInt64, INT64_MIN, 0, nullptr, 0, 0, "-9223372036854775808"},
+    {"%lld", kInt64, 1234567890123LL, 0, nullptr, 0, 0, "1234567890123"},
+    {"%llx", kInt64, 0x123456789ABCDEFLL, 0, nullptr, 0, 0, "123456789abcdef"},
+    {"%llX", kInt64, -1, 0, nullptr, 0, 0, "FFFFFFFFFFFFFFFF"},
+    {"0x%llX", kInt64, 0x401000, 0, nullptr, 0, 0, "0x401000"},
+    {"%I64d", kInt64, -5000000000LL, 0, nullptr, 0, 0, "-5000000000"},
+    {"%I64x", kInt64, 0xFFFFFFFF0LL, 0, nullptr, 0, 0, "ffffffff0"},
+    {"%I64u", kInt64, -1, 0, nullptr, 0, 0, "18446744073709551615"},
+    {"%012lld|", kInt64, -42, 0, nullptr, 0, 0, "-00000000042|"},
+    {"%c", kChar, 'A', 0, nullptr, 0, 0, "A"},
+    {"%3c|", kChar, 'A', 0, nullptr, 0, 0, "  A|"},
+    {"%-3c|", kChar, 'A', 0, nullptr, 0, 0, "A  |"},
+    {"%c", kChar, 0xE9, 0, nullptr, 0, 0, "\xE9"},
+    {"%s", kText, 0, 0, "hello", 0, 0, "hello"},
+    {"[%8s]", kText, 0, 0, "hello", 0, 0, "[   hello]"},
+    {"[%-8s]", kText, 0, 0, "hello", 0, 0, "[hello   ]"},
+    {"[%.3s]", kText, 0, 0, "hello", 0, 0, "[hel]"},
+    {"[%8.3s]", kText, 0, 0, "hello", 0, 0, "[     hel]"},
+    {"[%s]", kText, 0, 0, "", 0, 0, "[]"},
+    {"[%s]", kText, 0, 0, nullptr, 0, 0, "[(null)]"},
+    {"[%.3s]", kText, 0, 0, nullptr, 0, 0, "[(nu]"},
+    {"[%s]", kText, 0, 0, "caf\xE9", 0, 0, "[caf\xE9]"},
+    {"[%hs]", kNarrow, 0, 0, "narrow", 0, 0, "[narrow]"},
+    {"[%ls]", kWide, 0, 0, "wide", 0, 0, "[wide]"},
+    {"[%ws]", kWide, 0, 0, "wide", 0, 0, "[wide]"},
+    {"[%*d]", kStarInt, 42, 0, nullptr, 6, 0, "[    42]"},
+    {"[%*d]", kStarInt, 42, 0, nullptr, -6, 0, "[42    ]"},
+    {"[%.*d]", kStarInt, 42, 0, nullptr, 4, 0, "[0042]"},
+    {"%f", kDouble, 0, 1.5, nullptr, 0, 0, "1.500000"},
+    {"%f", kDouble, 0, 0.0, nullptr, 0, 0, "0.000000"},
+    {"%f", kDouble, 0, -0.0, nullptr, 0, 0, "-0.000000"},
+    {"%.02f", kDouble, 0, 3.14159, nullptr, 0, 0, "3.14"},
+    {"%.01f", kDouble, 0, 99.95, nullptr, 0, 0, "100.0"},
+    {"%.01f", kDouble, 0, 12.25, nullptr, 0, 0, "12.3"},
+    {"%.2f", kDouble, 0, 2.675, nullptr, 0, 0, "2.67"},
+    {"%.2f", kDouble, 0, 1.005, nullptr, 0, 0, "1.00"},
+    {"%.0f", kDouble, 0, 0.5, nullptr, 0, 0, "1"},
+    {"%.0f", kDouble, 0, 2.5, nullptr, 0, 0, "3"},
+    {"%.0f", kDouble, 0, -1.5, nullptr, 0, 0, "-2"},
+    {"%#.0f", kDouble, 0, 3.0, nullptr, 0, 0, "3."},
+    {"%8.3f|", kDouble, 0, -1.0625, nullptr, 0, 0, "  -1.063|"},
+    {"%-8.2f|", kDouble, 0, 1.0, nullptr, 0, 0, "1.00    |"},
+    {"%08.2f", kDouble, 0, -3.5, nullptr, 0, 0, "-0003.50"},
+    {"%+.1f", kDouble, 0, 2.0, nullptr, 0, 0, "+2.0"},
+    {"% .1f", kDouble, 0, 2.0, nullptr, 0, 0, " 2.0"},
+    {"%.3f", kDouble, 0, 1e-10, nullptr, 0, 0, "0.000"},
+    {"%.1f", kDouble, 0, 1048576.0 * 1024 * 1024, nullptr, 0, 0, "1099511627776.0"},
+    {"%f", kDouble, 0, 1e20, nullptr, 0, 0, "100000000000000000000.000000"},
+    {"%.2f", kDouble, 0, 0.125, nullptr, 0, 0, "0.13"},
+    {"%.2f", kDouble, 0, 0.375, nullptr, 0, 0, "0.38"},
+    {"%.10f", kDouble, 0, 0.1, nullptr, 0, 0, "0.1000000000"},
+    {"%.15f", kDouble, 0, 0.1, nullptr, 0, 0, "0.100000000000000"},
+    {"%.20f", kDouble, 0, 0.1, nullptr, 0, 0, "0.10000000000000000555"},
+    {"%.1f", kDouble, 0, 0.05, nullptr, 0, 0, "0.1"},
+    {"%.3f", kDouble, 0, 1.0005, nullptr, 0, 0, "1.000"},
+    {"%.0f", kDouble, 0, 123456789012345678.0, nullptr, 0, 0, "123456789012345680"},
+    {"%05s|", kText, 0, 0, "ab", 0, 0, "000ab|"},
+    {"%-05s|", kText, 0, 0, "ab", 0, 0, "ab   |"},
+    {"%03c|", kChar, 'x', 0, nullptr, 0, 0, "00x|"},
+    {"%+u", kUInt, 5, 0, nullptr, 0, 0, "5"},
+    {"%+x", kUInt, 5, 0, nullptr, 0, 0, "5"},
+    {"%#.3o", kUInt, 8, 0, nullptr, 0, 0, "010"},
+    {"%.0x|", kUInt, 0, 0, nullptr, 0, 0, "|"},
+    {"%#5x|", kUInt, 1, 0, nullptr, 0, 0, "  0x1|"},
+    {"%ld", kInt, -5, 0, nullptr, 0, 0, "-5"},
+    {"%I32d", kInt, -5, 0, nullptr, 0, 0, "-5"},
+    {"%.1f%%", kDouble, 0, 45.25, nullptr, 0, 0, "45.3%"},
+    {"%*.*f|", kStarStarDouble, 0, 3.14159, nullptr, 8, 3, "   3.142|"},
+};
+
+// Latin-1 text in the character type C.
+template <class C>
+std::basic_string<C> Widen(const char* s) {
+  std::basic_string<C> out;
+  if (s != nullptr)
+    for (; *s != 0; ++s) out += static_cast<C>(static_cast<unsigned char>(*s));
+  return out;
+}
+
+// Calls call(format, arguments...) for case c, with the format and the
+// %s text in the character type C; call returns what was formatted.
+template <class C, class F>
+std::basic_string<C> Run(const Case& c, F&& call) {
+  const std::basic_string<C> format = Widen<C>(c.format);
+  const std::basic_string<C> text = Widen<C>(c.s);
+  const std::string narrow = c.s != nullptr ? c.s : "";
+  const std::u16string wide = Widen<char16_t>(c.s);
+  const C* f = format.c_str();
+  switch (c.kind) {
+    case kNone:
+      return call(f);
+    case kInt:
+    case kChar:
+      return call(f, static_cast<int>(c.i));
+    case kUInt:
+      return call(f, static_cast<unsigned>(c.i));
+    case kInt64:
+      return call(f, static_cast<long long>(c.i));
+    case kDouble:
+      return call(f, c.d);
+    case kText:
+      return call(f, c.s != nullptr ? text.c_str() : nullptr);
+    case kNarrow:
+      return call(f, narrow.c_str());
+    case kWide:
+      return call(f, wide.c_str());
+    case kStarInt:
+      return call(f, c.star1, static_cast<int>(c.i));
+    case kStarStarDouble:
+      return call(f, c.star1, c.star2, c.d);
+  }
+  return {};
+}
+
+}  // namespace formatcases

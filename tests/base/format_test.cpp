@@ -1,0 +1,192 @@
+#include "base/format.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <string>
+
+#include "base/strings.h"
+#include "tests/base/format_cases.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using formatcases::kCases;
+using formatcases::Widen;
+
+TEST(Format, TableNarrow) {
+  for (const auto& c : kCases) {
+    const std::string got = formatcases::Run<char>(c, [](const char* f, auto... args) {
+      char buf[256];
+      const int32_t n = FormatA(buf, 256, f, args...);
+      EXPECT_EQ(n, static_cast<int32_t>(std::strlen(buf))) << f;
+      return std::string(buf);
+    });
+    EXPECT_EQ(got, c.expect) << "format " << c.format;
+  }
+}
+
+TEST(Format, TableWide) {
+  for (const auto& c : kCases) {
+    const std::u16string got = formatcases::Run<char16_t>(c, [](const char16_t* f, auto... args) {
+      char16_t buf[256];
+      const int32_t n = FormatW(buf, 256, f, args...);
+      EXPECT_EQ(n, WideLength(buf));
+      return std::u16string(buf);
+    });
+    EXPECT_EQ(got, Widen<char16_t>(c.expect)) << "format " << c.format;
+  }
+}
+
+TEST(Format, OtherWidthTextAndCharacters) {
+  char16_t w[64];
+  FormatW(w, 64, u"%S|%hs|%c|%hc|%C", "n\xE9", "x", u'\u20AC', 'y', 'z');
+  EXPECT_EQ(std::u16string(w), u"n\u00E9|x|\u20AC|y|z");
+  char a[64];
+  FormatA(a, 64, "%S|%ls|%C|%lc", u"w\u00E9", u"\u20AC", u'q', u'\u20AC');
+  EXPECT_EQ(std::string(a), "w\xE9|?|q|?");  // beyond Latin-1 in 8-bit text: '?'
+}
+
+TEST(Format, SpecialDoublesAndUnknownConversions) {
+  char a[64];
+  FormatA(a, 64, "%f|%f|%f", INFINITY, -INFINITY, NAN);
+  EXPECT_EQ(std::string(a), "1.#INF|-1.#INF|1.#QNAN");
+  FormatA(a, 64, "%q|%5k|end%", 1);
+  EXPECT_EQ(std::string(a), "%q|%5k|end%");
+}
+
+TEST(Format, NeverWritesPastCapacity) {
+  // Every prefix capacity of a long result: the text is cut and terminated.
+  const std::string full = "value=-000123 name=[  abcdef] f=3.14";
+  for (int32_t cap = 1; cap <= static_cast<int32_t>(full.size()) + 2; ++cap) {
+    char buf[64];
+    std::memset(buf, '#', sizeof buf);
+    const int32_t n = FormatA(buf, cap, "value=%07d name=[%8s] f=%.2f", -123, "abcdef", 3.14159);
+    const int32_t expect = std::min<int32_t>(cap - 1, static_cast<int32_t>(full.size()));
+    ASSERT_EQ(n, expect) << cap;
+    EXPECT_EQ(std::string(buf), full.substr(0, static_cast<size_t>(expect))) << cap;
+    for (int32_t i = cap; i < 64; ++i) ASSERT_EQ(buf[i], '#') << "cap " << cap << " index " << i;
+
+    char16_t wbuf[64];
+    for (auto& u : wbuf) u = u'#';
+    const int32_t wn = FormatW(wbuf, cap, u"value=%07d name=[%8s] f=%.2f", -123, u"abcdef", 3.14159);
+    ASSERT_EQ(wn, expect);
+    EXPECT_EQ(std::u16string(wbuf), Widen<char16_t>(full.substr(0, static_cast<size_t>(expect)).c_str()));
+    for (int32_t i = cap; i < 64; ++i) ASSERT_EQ(wbuf[i], u'#') << cap;
+  }
+  char16_t w[4] = {u'#', u'#', u'#', u'#'};
+  EXPECT_EQ(FormatW(w, 0, u"abc"), 0);
+  EXPECT_EQ(FormatW(w, -5, u"abc"), 0);
+  EXPECT_EQ(FormatW(nullptr, 4, u"abc"), 0);
+  EXPECT_EQ(FormatW(w, 4, nullptr), 0);
+  EXPECT_EQ(w[0], u'#');
+  EXPECT_EQ(FormatW(w, 4, u"%d", 1234567), 3);
+  EXPECT_EQ(std::u16string(w), u"123");
+}
+
+TEST(Format, HugeWidthsAreCut) {
+  char buf[16];
+  EXPECT_EQ(FormatA(buf, 16, "%999999999d", 5), 15);
+  EXPECT_EQ(std::string(buf), std::string(15, ' '));
+  EXPECT_EQ(FormatA(buf, 16, "%.999999999f", 0.5), 15);
+  EXPECT_EQ(std::string(buf), "0.5000000000000");
+}
+
+TEST(Scan, Integers) {
+  int a = 0, b = 0;
+  long long ll = 0;
+  short h = 0;
+  unsigned u = 0;
+  EXPECT_EQ(ScanA("  12 -34", "%d %d", &a, &b), 2);
+  EXPECT_EQ(a, 12);
+  EXPECT_EQ(b, -34);
+  EXPECT_EQ(ScanA("ff 0x1A", "%x %x", &a, &b), 2);
+  EXPECT_EQ(a, 255);
+  EXPECT_EQ(b, 26);
+  EXPECT_EQ(ScanA("0x10 010 10", "%i %i %i", &a, &b, &u), 3);
+  EXPECT_EQ(a, 16);
+  EXPECT_EQ(b, 8);
+  EXPECT_EQ(u, 10u);
+  EXPECT_EQ(ScanA("-9223372036854775808", "%lld", &ll), 1);
+  EXPECT_EQ(ll, LLONG_MIN);
+  EXPECT_EQ(ScanA("fedcba9876543210", "%I64x", &ll), 1);
+  EXPECT_EQ(static_cast<unsigned long long>(ll), 0xfedcba9876543210ull);
+  EXPECT_EQ(ScanA("4294967297", "%d", &a), 1);  // wraps as the runtime does
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(ScanA("70000", "%hd", &h), 1);
+  EXPECT_EQ(h, static_cast<short>(70000));
+  EXPECT_EQ(ScanA("12345", "%3d%d", &a, &b), 2);
+  EXPECT_EQ(a, 123);
+  EXPECT_EQ(b, 45);
+}
+
+TEST(Scan, ResultCounts) {
+  int a = 7, b = 7;
+  EXPECT_EQ(ScanA("", "%d", &a), -1);  // an empty text
+  EXPECT_EQ(ScanA("   ", "%d", &a), 0);
+  EXPECT_EQ(ScanA("0x", "%x", &a), 0);  // a prefix without digits
+  EXPECT_EQ(ScanA("0", "%x", &a), 1);
+  EXPECT_EQ(ScanA("x", "%d", &a), 0);     // a mismatch stores nothing
+  EXPECT_EQ(ScanA("5 x", "%d %d", &a, &b), 1);
+  EXPECT_EQ(ScanA("5", "%d %d", &a, &b), 1);
+  EXPECT_EQ(ScanA("5,6", "%d,%d", &a, &b), 2);
+  EXPECT_EQ(ScanA("5;6", "%d,%d", &a, &b), 1);
+  EXPECT_EQ(ScanA("-", "%d", &a), 0);
+  EXPECT_EQ(ScanA("1 2", "%*d %d", &a), 1);
+  EXPECT_EQ(a, 2);
+  EXPECT_EQ(ScanA(nullptr, "%d", &a), 0);
+  EXPECT_EQ(ScanA("1", nullptr), 0);
+  EXPECT_EQ(ScanA("100%", "%d%%", &a), 1);
+}
+
+TEST(Scan, TextFieldsAndCounts) {
+  char word[16], rest[16], c[3] = {0, 0, 0};
+  int n = 0;
+  EXPECT_EQ(ScanA("  key = some value", "%15s = %15[^\n]%n", word, rest, &n), 2);
+  EXPECT_EQ(std::string(word), "key");
+  EXPECT_EQ(std::string(rest), "some value");
+  EXPECT_EQ(n, 18);
+  EXPECT_EQ(ScanA(" ab", "%2c", c), 1);  // %c does not skip blanks
+  EXPECT_EQ(std::string(c), " a");
+  EXPECT_EQ(ScanA("abc123", "%[a-c]%d", word, &n), 2);
+  EXPECT_EQ(std::string(word), "abc");
+  EXPECT_EQ(n, 123);
+
+  char16_t wword[16];
+  char nword[16];
+  EXPECT_EQ(ScanW(u"\u00E9t\u00E9 42 zz", u"%15s %d %15hs", wword, &n, nword), 3);
+  EXPECT_EQ(std::u16string(wword), u"\u00E9t\u00E9");
+  EXPECT_EQ(n, 42);
+  EXPECT_EQ(std::string(nword), "zz");
+}
+
+TEST(Scan, Doubles) {
+  float f = 0;
+  double d = 0;
+  EXPECT_EQ(ScanA("2.5 -1e3", "%f %lf", &f, &d), 2);
+  EXPECT_EQ(f, 2.5f);
+  EXPECT_EQ(d, -1000.0);
+  EXPECT_EQ(ScanW(u".5", u"%lf", &d), 1);
+  EXPECT_EQ(d, 0.5);
+  EXPECT_EQ(ScanA("e5", "%lf", &d), 0);
+}
+
+TEST(ParseInt64, Cases) {
+  struct Case {
+    const char* text;
+    int64_t value;
+  } cases[] = {
+      {"  0x1F", 31},    {"0X1f", 31},      {"", 0},    {" \t\r\n", 0}, {"abc", -1},
+      {"-12", -12},      {"+7", 7},         {"12ab", 12}, {"0x", -1},   {"0xg", -1},
+      {"9223372036854775807", INT64_MAX},   {"0xFFFFFFFFFFFFFFFF", -1},
+      {"0x7fffffffffffffff", INT64_MAX},    {"\v5", 5},  // the scan itself skips 11
+      {"0", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseInt64A(c.text), c.value) << c.text;
+    EXPECT_EQ(ParseInt64W(Widen<char16_t>(c.text).c_str()), c.value) << c.text;
+  }
+}
+
+}  // namespace
