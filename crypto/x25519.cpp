@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "crypto/crypto_internal.h"
+#include "crypto/random_pool.h"
 
 namespace {
 
@@ -157,4 +158,11 @@ void X25519(const void* scalar32, void* out32, const void* u32) {
 
   SecureZero(k, sizeof k);
   for (sFe* f : {&x1, &x2, &z2, &x3, &z3, &a, &aa, &b, &bb, &e, &c, &d, &da, &cb, &t}) SecureZero(f, sizeof *f);
+}
+
+void X25519Base(void* private32, void* public32) {
+  uint8_t* priv = static_cast<uint8_t*>(private32);
+  for (int i = 0; i < 32; ++i) priv[i] = DrawRandomByte();
+  static const uint8_t kBase[32] = {9};
+  X25519(priv, public32, kBase);
 }

@@ -7,3 +7,7 @@
 // may be either input.
 void X25519(const void* scalar32, void* out32, const void* u32);
 
+
+// A fresh key pair: 32 private bytes drawn one by one from the random pool
+// (DrawRandomByte), and the public key X25519(private, 9).
+void X25519Base(void* private32, void* public32);
