@@ -152,6 +152,9 @@ endfunction()
 # main and runs its seed corpus fuzz/corpus/<name>/ as an ordinary test.
 function(tw_fuzz_replays)
   tw_all_libs(libs)
+  if(TW_FLAVOUR STREQUAL "win32")
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TW_ROOT}/scripts/wine.sh)  # replays run under Wine too
+  endif()
   file(GLOB fuzzers CONFIGURE_DEPENDS ${TW_ROOT}/fuzz/*_fuzz.cpp)
   foreach(src IN LISTS fuzzers)
     get_filename_component(n ${src} NAME)
