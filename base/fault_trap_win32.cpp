@@ -1,0 +1,222 @@
+// Win32 side of the fault trap: a vectored exception handler, a register
+// checkpoint taken where the work starts, and thread-context redirection.
+// x86 (32-bit) only, like the product. See base/fault_trap.h.
+#include <windows.h>
+
+#include <new>
+
+#include "base/fault_trap.h"
+#include "base/sync.h"
+
+// Saves the registers that a resumed caller relies on (the callee-saved
+// ones, the stack pointer as it is after the return, the return address) and
+// the head of the thread's SEH frame chain, then returns 0. The fault handler
+// later resumes the caller at that return with these registers and eax = 1,
+// like a setjmp whose longjmp happens through the thread context, so no
+// frame between the fault and the checkpoint is ever unwound.
+extern "C" __attribute__((returns_twice)) int tw_TrapCheckpoint(tw::sTrapCheckpoint* checkpoint);
+
+asm(R"(
+    .text
+    .globl _tw_TrapCheckpoint
+    .def _tw_TrapCheckpoint; .scl 2; .type 32; .endef
+_tw_TrapCheckpoint:
+    movl 4(%esp), %eax
+    movl %ebx, 0(%eax)
+    movl %esi, 4(%eax)
+    movl %edi, 8(%eax)
+    movl %ebp, 12(%eax)
+    leal 4(%esp), %ecx
+    movl %ecx, 16(%eax)
+    movl (%esp), %ecx
+    movl %ecx, 20(%eax)
+    movl %fs:0, %ecx
+    movl %ecx, 24(%eax)
+    xorl %eax, %eax
+    ret
+)");
+
+namespace tw {
+
+namespace {
+
+enum : int { kEbx, kEsi, kEdi, kEbp, kEsp, kEip, kSehChain };
+
+// TLS index of the thread's innermost armed trap, allocated on first use.
+volatile LONG g_trapSlot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
+volatile LONG g_handlerInstalled = 0;
+
+DWORD TrapSlot() {
+  const LONG current = g_trapSlot;
+  if (current != static_cast<LONG>(TLS_OUT_OF_INDEXES)) return static_cast<DWORD>(current);
+  const DWORD fresh = TlsAlloc();
+  if (fresh == TLS_OUT_OF_INDEXES) throw std::bad_alloc();
+  const LONG previous = InterlockedCompareExchange(&g_trapSlot, static_cast<LONG>(fresh),
+                                                   static_cast<LONG>(TLS_OUT_OF_INDEXES));
+  if (previous != static_cast<LONG>(TLS_OUT_OF_INDEXES)) {
+    TlsFree(fresh);
+    return static_cast<DWORD>(previous);
+  }
+  return fresh;
+}
+
+cFaultTrap* ChainHead() {
+  const DWORD error = GetLastError();  // TlsGetValue clears it
+  auto* head = static_cast<cFaultTrap*>(TlsGetValue(TrapSlot()));
+  SetLastError(error);
+  return head;
+}
+
+void SetChainHead(cFaultTrap* trap) { TlsSetValue(TrapSlot(), trap); }
+
+// Exception codes of processor faults. Everything else (breakpoints, debug
+// output, guard pages, exceptions raised by software) is left alone.
+bool IsFaultCode(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case 0xC00002B4:  // STATUS_FLOAT_MULTIPLE_FAULTS (SSE)
+    case 0xC00002B5:  // STATUS_FLOAT_MULTIPLE_TRAPS (SSE)
+    case EXCEPTION_STACK_OVERFLOW:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsInProgramImage(uint64_t address) {
+  const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+  if (base == nullptr) return false;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const uint64_t start = reinterpret_cast<uintptr_t>(base);
+  return address >= start && address - start < nt->OptionalHeader.SizeOfImage;
+}
+
+}  // namespace
+
+struct sFaultTrapAccess {
+  // Points the thread's registers at the trap's checkpoint, returning 1.
+  static void ResumeAt(CONTEXT* context, const cFaultTrap& trap) {
+    const uint32_t* w = trap.checkpoint_.words;
+    context->Ebx = w[kEbx];
+    context->Esi = w[kEsi];
+    context->Edi = w[kEdi];
+    context->Ebp = w[kEbp];
+    context->Esp = w[kEsp];
+    context->Eip = w[kEip];
+    context->Eax = 1;
+    context->EFlags &= ~0x400u;  // the direction flag is clear at every call
+  }
+
+  static LONG CALLBACK Handle(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (!IsFaultCode(record->ExceptionCode) || (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0)
+      return EXCEPTION_CONTINUE_SEARCH;
+    for (cFaultTrap* trap = ChainHead(); trap != nullptr; trap = trap->previous_) {
+      if (!trap->IsArmed() || trap->deciding_) continue;  // a fault inside its own decider
+      sFaultRecord fault;
+      fault.code = record->ExceptionCode;
+      fault.address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
+      fault.platformInfo = info;
+      eFaultVerdict verdict = eFaultVerdict::kRecover;
+      if (trap->decide_ != nullptr) {
+        trap->deciding_ = true;
+        verdict = trap->decide_(trap->context_, fault);
+        trap->deciding_ = false;
+      }
+      if (verdict == eFaultVerdict::kPass) continue;
+      if (verdict == eFaultVerdict::kRetry) return EXCEPTION_CONTINUE_EXECUTION;
+      fault.platformInfo = nullptr;
+      trap->fault_ = fault;
+      ResumeAt(info->ContextRecord, *trap);
+      return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+
+  // On the resumed thread, back in Run: the state that the abandoned frames
+  // may have left behind is put right.
+  static void Recovered(cFaultTrap& trap) {
+    // The x87 register stack may hold values of the abandoned code; every
+    // call boundary expects it empty.
+    asm volatile("fninit");
+    // SEH frames registered by abandoned system code lie in reused stack.
+    // (NT_TIB.ExceptionList, the first word that fs addresses on x86.)
+    asm volatile("movl %0, %%fs:0" : : "r"(trap.checkpoint_.words[kSehChain]) : "memory");
+    // Traps armed inside the abandoned work are abandoned with it.
+    for (cFaultTrap* t = ChainHead(); t != nullptr && t != &trap; t = t->previous_) {
+      t->armed_.store(false, std::memory_order_relaxed);
+      t->deciding_ = false;
+    }
+    trap.deciding_ = false;
+    trap.armed_.store(false, std::memory_order_relaxed);
+    SetChainHead(trap.previous_);
+  }
+};
+
+cFaultTrap::cFaultTrap(Decider decide, void* context) : decide_(decide), context_(context) {
+  if (InterlockedCompareExchange(&g_handlerInstalled, 1, 0) == 0) {
+    // First in the list: faults of armed threads are ours before anyone's.
+    AddVectoredExceptionHandler(1, &sFaultTrapAccess::Handle);
+  }
+}
+
+cFaultTrap::~cFaultTrap() = default;
+
+bool cFaultTrap::Run(void (*work)(void*), void* arg) {
+  previous_ = ChainHead();
+  if (tw_TrapCheckpoint(&checkpoint_) != 0) {
+    sFaultTrapAccess::Recovered(*this);
+    return false;
+  }
+  SetChainHead(this);
+  armed_.store(true, std::memory_order_relaxed);
+  struct sDisarm {
+    cFaultTrap* trap;
+    ~sDisarm() {
+      trap->armed_.store(false, std::memory_order_relaxed);
+      SetChainHead(trap->previous_);
+    }
+  } disarm{this};
+  work(arg);
+  return true;
+}
+
+bool cFaultTrap::InterruptSuspended(void* thread, cFaultTrap* const* candidates, int count,
+                                    const cPublishedLockCount& locks) {
+  CONTEXT context = {};
+  context.ContextFlags = CONTEXT_FULL;
+  // Reading the context also waits until the suspension has taken effect,
+  // so the checks below see the thread's state as it stands.
+  if (GetThreadContext(static_cast<HANDLE>(thread), &context) == 0) return false;
+  if (!IsInProgramImage(context.Eip)) return false;  // inside a system library
+  if (locks.Value() != 0) return false;              // holds one of our locks
+  cFaultTrap* trap = nullptr;
+  for (int i = 0; i < count && trap == nullptr; ++i)
+    if (candidates[i] != nullptr && candidates[i]->IsArmed()) trap = candidates[i];
+  // Not armed: the thread is between two pieces of work. Deciding: it is in
+  // the middle of the system's exception dispatch.
+  if (trap == nullptr || trap->deciding_) return false;
+  sFaultRecord fault;
+  fault.address = context.Eip;
+  fault.interrupted = true;
+  trap->fault_ = fault;
+  sFaultTrapAccess::ResumeAt(&context, *trap);
+  return SetThreadContext(static_cast<HANDLE>(thread), &context) != 0;
+}
+
+}  // namespace tw

@@ -1,0 +1,193 @@
+#include "base/fault_trap.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using tw::cFaultTrap;
+using tw::eFaultVerdict;
+using tw::sFaultRecord;
+
+constexpr uint32_t kAccessViolation = 0xC0000005;
+constexpr uint32_t kIntDivideByZero = 0xC0000094;
+constexpr uint32_t kIllegalInstruction = 0xC000001D;
+
+// Opaque to the optimiser, so that each fault happens as written.
+int* volatile g_null = nullptr;
+volatile int g_zero = 0;
+volatile int g_sink = 0;
+
+void ReadNull() { g_sink = *static_cast<volatile int*>(g_null); }
+void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
+void DivideByZero() { g_sink = 10 / g_zero; }
+void IllegalInstruction() { __builtin_trap(); }
+
+struct sCounted {
+  int* destroyed;
+  ~sCounted() { ++*destroyed; }
+};
+
+TEST(FaultTrap, WorkThatReturnsIsUndisturbed) {
+  cFaultTrap trap;
+  bool armedInside = false;
+  int value = 0;
+  EXPECT_TRUE(trap.Run([&] {
+    armedInside = trap.IsArmed();
+    value = 42;
+  }));
+  EXPECT_TRUE(armedInside);
+  EXPECT_FALSE(trap.IsArmed());
+  EXPECT_EQ(value, 42);
+}
+
+TEST(FaultTrap, RecoversFromFaultsWithoutUnwinding) {
+  struct Case {
+    const char* name;
+    void (*fault)();
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {"read through null", &ReadNull, kAccessViolation},
+      {"write through null", &WriteNull, kAccessViolation},
+      {"integer division by zero", &DivideByZero, kIntDivideByZero},
+      {"illegal instruction", &IllegalInstruction, kIllegalInstruction},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    cFaultTrap trap;
+    int destroyed = 0;
+    int reached = 0;
+    const bool returned = trap.Run([&] {
+      sCounted counted{&destroyed};
+      reached = 1;
+      c.fault();
+      reached = 2;
+    });
+    EXPECT_FALSE(returned);
+    EXPECT_EQ(reached, 1);
+    EXPECT_EQ(destroyed, 0) << "the abandoned frames are not unwound";
+    EXPECT_EQ(trap.Fault().code, c.code);
+    EXPECT_NE(trap.Fault().address, 0u);
+    EXPECT_FALSE(trap.Fault().interrupted);
+    EXPECT_EQ(trap.Fault().platformInfo, nullptr);
+    EXPECT_FALSE(trap.IsArmed());
+    // The trap, the thread and its stack are fit for more work.
+    EXPECT_TRUE(trap.Run([&] { reached = 3; }));
+    EXPECT_EQ(reached, 3);
+  }
+}
+
+TEST(FaultTrap, ManyRecoveriesInARow) {
+  cFaultTrap trap;
+  int recovered = 0;
+  for (int i = 0; i < 2000; ++i)
+    if (!trap.Run([] { WriteNull(); })) ++recovered;
+  EXPECT_EQ(recovered, 2000);
+}
+
+struct sDecisions {
+  int calls = 0;
+  eFaultVerdict answer = eFaultVerdict::kRecover;
+  bool sawInfo = false;
+  uint32_t code = 0;
+};
+
+eFaultVerdict Decide(void* context, const sFaultRecord& fault) {
+  auto* d = static_cast<sDecisions*>(context);
+  ++d->calls;
+  d->sawInfo = fault.platformInfo != nullptr;
+  d->code = fault.code;
+  return d->answer;
+}
+
+TEST(FaultTrap, InnerTrapPassesToOuter) {
+  sDecisions innerSays, outerSays;
+  innerSays.answer = eFaultVerdict::kPass;
+  cFaultTrap outer(&Decide, &outerSays);
+  cFaultTrap inner(&Decide, &innerSays);
+  bool innerReturned = true;
+  const bool outerReturned = outer.Run([&] { innerReturned = inner.Run([] { ReadNull(); }); });
+  EXPECT_FALSE(outerReturned);
+  EXPECT_TRUE(innerReturned) << "untouched: the inner work was abandoned";
+  EXPECT_EQ(innerSays.calls, 1);
+  EXPECT_EQ(outerSays.calls, 1);
+  EXPECT_TRUE(outerSays.sawInfo);
+  EXPECT_EQ(outerSays.code, kAccessViolation);
+  EXPECT_FALSE(inner.IsArmed());
+  EXPECT_FALSE(outer.IsArmed());
+  // The thread's chain no longer holds the abandoned inner trap.
+  sDecisions fresh;
+  cFaultTrap next(&Decide, &fresh);
+  EXPECT_FALSE(next.Run([] { ReadNull(); }));
+  EXPECT_EQ(fresh.calls, 1);
+  EXPECT_EQ(innerSays.calls, 1);
+  EXPECT_EQ(outerSays.calls, 1);
+}
+
+TEST(FaultTrap, InnerRecoveryLeavesOuterWorkGoing) {
+  sDecisions innerSays, outerSays;
+  cFaultTrap outer(&Decide, &outerSays);
+  cFaultTrap inner(&Decide, &innerSays);
+  int after = 0;
+  EXPECT_TRUE(outer.Run([&] {
+    EXPECT_FALSE(inner.Run([] { DivideByZero(); }));
+    after = 1;
+    EXPECT_TRUE(outer.IsArmed());
+  }));
+  EXPECT_EQ(after, 1);
+  EXPECT_EQ(innerSays.calls, 1);
+  EXPECT_EQ(outerSays.calls, 0);
+}
+
+sDecisions g_faultingDecider;
+eFaultVerdict FaultingDecide(void*, const sFaultRecord&) {
+  ++g_faultingDecider.calls;
+  WriteNull();
+  return eFaultVerdict::kRecover;
+}
+
+TEST(FaultTrap, FaultInsideADeciderGoesToTheOuterTrap) {
+  sDecisions outerSays;
+  cFaultTrap outer(&Decide, &outerSays);
+  cFaultTrap inner(&FaultingDecide, nullptr);
+  EXPECT_FALSE(outer.Run([&] { inner.Run([] { ReadNull(); }); }));
+  EXPECT_EQ(g_faultingDecider.calls, 1);
+  EXPECT_EQ(outerSays.calls, 1);
+  EXPECT_EQ(outerSays.code, kAccessViolation);
+}
+
+TEST(FaultTrap, LanguageExceptionsPassThroughAndDisarm) {
+  sDecisions says;
+  cFaultTrap trap(&Decide, &says);
+  EXPECT_THROW(trap.Run([] { throw std::runtime_error("not a fault"); }), std::runtime_error);
+  EXPECT_FALSE(trap.IsArmed());
+  EXPECT_EQ(says.calls, 0);
+  EXPECT_FALSE(trap.Run([] { ReadNull(); }));
+  EXPECT_EQ(says.calls, 1);
+}
+
+TEST(FaultTrap, OnlyTheFaultingThreadsTrapsDecide) {
+  sDecisions idleSays, busySays;
+  std::atomic<bool> idleArmed{false}, release{false};
+  std::thread idle([&] {
+    cFaultTrap trap(&Decide, &idleSays);
+    trap.Run([&] {
+      idleArmed = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+  });
+  while (!idleArmed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  cFaultTrap trap(&Decide, &busySays);
+  EXPECT_FALSE(trap.Run([] { WriteNull(); }));
+  release = true;
+  idle.join();
+  EXPECT_EQ(busySays.calls, 1);
+  EXPECT_EQ(idleSays.calls, 0);
+}
+
+}  // namespace
