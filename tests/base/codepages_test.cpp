@@ -42,6 +42,14 @@ TEST(CodePages, Families) {
   EXPECT_FALSE(IsEucCodePage(50220));
 }
 
+TEST(CodePages, Page858IsPage850WithTheEuro) {
+  // Windows installations without 858 cannot check it; 850 is checked.
+  const char16_t* a = GetSingleByteTable(850);
+  const char16_t* b = GetSingleByteTable(858);
+  ASSERT_NE(a, b);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(int{b[i]}, i == 0xD5 ? 0x20AC : int{a[i]}) << i;
+}
+
 TEST(CodePages, TellingExamples) {
   struct Case {
     int32_t cp;
