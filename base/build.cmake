@@ -4,3 +4,8 @@
 if(TW_FLAVOUR STREQUAL "native")
   set_source_files_properties(${TW_ROOT}/base/sync.cpp PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
 endif()
+
+# ShellExecuteExW (opening files and addresses with the shell).
+if(TW_FLAVOUR STREQUAL "win32")
+  target_link_libraries(${TW_LIB} PUBLIC shell32)
+endif()
