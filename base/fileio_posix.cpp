@@ -69,7 +69,9 @@ timespec SpecOf(uint64_t localSeconds) {
 
 bool LockRange(int fd, uint64_t offset, uint64_t length, bool wait) {
   if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
-  if (length == 0) return true;  // an empty range conflicts with nothing
+  // Windows treats an empty range as a point that a held range around it
+  // refuses; one byte is the nearest POSIX range.
+  if (length == 0) length = 1;
   struct flock fl = {};
   const int mode = fcntl(fd, F_GETFL);
   if (mode < 0) return false;
