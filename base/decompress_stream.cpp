@@ -274,7 +274,10 @@ int32_t cBaseArchDecompress::RunDecoder(uint32_t dictionarySize) {
     }
   } endSignal{this};
   if (inputBlock_.data == nullptr) inputBlock_.Reallocate(kInputBlockSize);
-  std::unique_ptr<unsigned char[]> dictionary(new (std::nothrow) unsigned char[dictionarySize]);
+  // Zero-filled: on damaged data inflateBack can copy from parts of its
+  // first window that it has not written yet (it checks distances against
+  // twice the bytes produced there), and those must not be heap leftovers.
+  std::unique_ptr<unsigned char[]> dictionary(new (std::nothrow) unsigned char[dictionarySize]());
   if (dictionary == nullptr) return 1;
   Decode(dictionary.get());
   return 0;

@@ -24,6 +24,10 @@ def main():
         "text_declared_larger": raw(text) + bytes([4, 0x10, 0x81, 0x55, 0x66, 30]),
         "text_truncated": raw(text)[:3000] + bytes([6, 0x00, 0x80, 0x77, 0x00, 28]),
         "empty_final_block": bytes([0x03, 0x00]) + bytes([3, 0x05, 0x80, 0x01, 0x00, 10]),
+        # Found by the fuzzer: a match reaching before the start of the data,
+        # which inflate rejects but inflateBack copies from its unwritten
+        # first window.
+        "distance_too_far_in_first_window": bytes.fromhex("ca25000374bcbd00") + bytes([0x64, 0x14, 0x80, 0x85, 0x01, 0x03]),
     }
     os.makedirs(OUT, exist_ok=True)
     for name, data in seeds.items():
