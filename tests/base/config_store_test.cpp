@@ -107,6 +107,10 @@ TEST_F(ConfigStore, TypedValuesRoundTripThroughTheirBytes) {
   EXPECT_FALSE(store.GetInt64("n/empty", v));
   EXPECT_EQ(Str(store, "n/empty"), "");
   EXPECT_EQ(Str(store, "n/missing"), "<missing>");
+  _guardchar<char16_t> kept(u"kept");
+  EXPECT_FALSE(store.GetString("n/missing", kept));
+  EXPECT_EQ(std::u16string(kept.text), u"kept");
+  EXPECT_FALSE(store.GetBytes("n/missing", bytes));
 
   // Text is stored as UTF-8; a length counts units and may cut the text.
   ASSERT_TRUE(store.SetString("t/a", u"\u00e4\U0001F600x", -1));
