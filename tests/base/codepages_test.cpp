@@ -82,6 +82,7 @@ TEST(CodePages, TellingExamples) {
       {51932, "\x8F\xF5\xA2", u"\uE3AD"},
       {51936, "\xB0\xA1z", u"\u554Az"},
       {51949, "\xB0\xA1", u"\uAC00"},
+      {51949, "\xA4\xD4\xA4\xA1", u"\u3164\u3131"},  // the Hangul filler is a character
       {50221, "\x1B$B\x30\x21", u"\u4E9C"},
       {50221, "a\x1B$B\x30\x21\x30\x22\x1B(Bb", u"a\u4E9C\u5516b"},
       {50221, "\x1B(J\x5C\x7E", u"\u00A5\u203E"},
