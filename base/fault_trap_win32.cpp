@@ -126,6 +126,7 @@ struct sFaultTrapAccess {
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
     if (!IsFaultCode(record->ExceptionCode) || (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0)
       return EXCEPTION_CONTINUE_SEARCH;
+    if (g_trapSlot == static_cast<LONG>(TLS_OUT_OF_INDEXES)) return EXCEPTION_CONTINUE_SEARCH;
     for (cFaultTrap* trap = ChainHead(); trap != nullptr; trap = trap->previous_) {
       if (!trap->IsArmed() || trap->deciding_) continue;  // a fault inside its own decider
       sFaultRecord fault;
@@ -169,6 +170,7 @@ struct sFaultTrapAccess {
 };
 
 cFaultTrap::cFaultTrap(Decider decide, void* context) : decide_(decide), context_(context) {
+  TrapSlot();  // allocated before the handler can ask for it
   if (InterlockedCompareExchange(&g_handlerInstalled, 1, 0) == 0) {
     // First in the list: faults of armed threads are ours before anyone's.
     AddVectoredExceptionHandler(1, &sFaultTrapAccess::Handle);
