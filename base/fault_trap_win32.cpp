@@ -36,6 +36,9 @@ _tw_TrapCheckpoint:
     ret
 )");
 
+// The first byte of the program image (its DOS header), placed by the linker.
+extern "C" const unsigned char __ImageBase[];
+
 namespace tw {
 
 namespace {
@@ -97,9 +100,12 @@ bool IsFaultCode(DWORD code) {
   }
 }
 
+// Called while another thread is suspended, which may hold the loader lock
+// or a heap lock: no system call may be made here (GetModuleHandleW takes
+// the loader lock under Wine). The linker's __ImageBase is the program
+// image's own header.
 bool IsInProgramImage(uint64_t address) {
-  const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
-  if (base == nullptr) return false;
+  const unsigned char* base = __ImageBase;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const uint64_t start = reinterpret_cast<uintptr_t>(base);
