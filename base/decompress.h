@@ -25,6 +25,7 @@
 
 #include "base/block_pool.h"
 #include "base/buffers.h"
+#include "base/memio.h"
 
 class cDecompress {
 public:
@@ -135,6 +136,7 @@ private:
   uint8_t width_ = 0;
   sString table_[kMaxTableStrings] = {};  // entry i is code firstFree_ + i
   uint16_t tableCount_ = 0;
+  cMemIOTarget output_;
 };
 
 // One-shot zlib helpers; the caller owns the z_stream.

@@ -354,7 +354,7 @@ int32_t FormatCore(C* buffer, int32_t capacity, const C* format, va_list* ap) {
       p += 3;
     }
     const C conv = *p;
-    if (conv == 0) {  // a lone '%' and its spec end the format: copy them
+    if (conv == 0) {  // the format ends inside a conversion: copy it as written
       while (start < p) out.Put(*start++);
       break;
     }
@@ -637,7 +637,9 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
     }
     if (conv != 'c' && conv != '[')
       while (IsBlank(*s)) ++s;
-    if (*s == 0) return stored;
+    // At the end of the text a string field with nothing stored before it
+    // gives -1, any other field the count: the runtime's results.
+    if (*s == 0) return (conv == 's' || conv == 'S') && stored == 0 ? -1 : stored;
     Input<C> in{s, width < 0 ? -1 : width};
     switch (conv) {
       case 'd':
@@ -701,7 +703,17 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
           ++n;
           in.Take();
         }
-        if (n == 0) return stored;
+        if (n == 0) {
+          // The runtime leaves an empty text behind a scan set that matched
+          // nothing.
+          if (conv == '[' && dest != nullptr) {
+            if (charWidth == 1)
+              static_cast<char*>(dest)[0] = 0;
+            else
+              static_cast<char16_t*>(dest)[0] = 0;
+          }
+          return stored;
+        }
         if (dest != nullptr) {
           if (conv != 'c' && conv != 'C') {
             if (charWidth == 1)

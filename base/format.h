@@ -29,7 +29,8 @@
 // vertical tab, form feed, carriage return, space) in the text, other
 // characters must match. Integers wrap around on overflow as the runtime's
 // do; %x and %i accept a "0x" prefix, which must be followed by a digit. The
-// result is the number of fields stored, or -1 for an empty text.
+// result is the number of fields stored, or -1 for an empty text and for a
+// %s that meets the end of the text before any field was stored.
 #pragma once
 
 #include <cstdarg>

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "base/decompress.h"
-#include "base/decompress_output.h"
 
 namespace {
 
@@ -83,19 +82,18 @@ bool cLZWDecompress::Decompress(const _typebuf<char>& input, _typebuf<char>& out
   input_ = reinterpret_cast<const unsigned char*>(input.data);
   inputCount_ = input.count;
 
-  tw::cChunkedOutput out;
+  output_.Close();
   bool result = true;
   sString previous = {kLiterals.b, 1};
   // At the start of the data and after every clear code no string precedes
   // the next code: it must be a literal (or the end code) and adds nothing.
   bool fresh = true;
   bool afterClear = false;
+  // Writes a string, as far as the cap allows; false when it did not fit.
   auto emit = [&](const unsigned char* p, uint32_t n) {
-    if (out.Size() + n > outputCap) {
-      out.Append(p, static_cast<int32_t>(outputCap - out.Size()));
-      return false;
-    }
-    return out.Append(p, static_cast<int32_t>(n));
+    const uint64_t room = static_cast<uint64_t>(outputCap) - output_.GetSize();
+    const uint32_t take = n < room ? n : static_cast<uint32_t>(room);
+    return output_.Write(p, take) == take && take == n;
   };
 
   uint32_t code = 0;
@@ -154,7 +152,8 @@ bool cLZWDecompress::Decompress(const _typebuf<char>& input, _typebuf<char>& out
   }
   input_ = nullptr;
   inputCount_ = 0;
-  if (!out.CopyTo(output)) result = false;
+  if (!output_.CopyToBuffer(output)) result = false;
+  output_.Close();
   pool_.FreeAll();
   return result;
 }

@@ -1,9 +1,11 @@
 // zlib side of decompress.h: cZDecompress and the one-shot helpers. See the
 // header for the contracts.
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "base/decompress.h"
-#include "base/decompress_output.h"
+#include "base/memio.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(z_stream) == 56, "the 32-bit z_stream layout");
@@ -19,28 +21,29 @@ int InitInflate(z_stream* s, int windowBits) {
 
 enum class eInflateEnd { kStreamEnd, kInputUsed, kDamage, kOverCap, kNoMemory };
 
-// Inflates count bytes at data with an initialised stream into out, step by
-// step, until the stream ends, the input is used up, zlib reports damage or
-// more than cap bytes would be produced (out is then cut to cap).
-eInflateEnd InflateInto(z_stream& s, const void* data, int32_t count, tw::cChunkedOutput& out, int32_t cap) {
+constexpr int32_t kStepSize = 65536;
+
+// Inflates count bytes at data with an initialised stream into out, 64 KiB
+// at a time, until the stream ends, the input is used up, zlib reports
+// damage or more than cap bytes would be produced (out is then cut to cap).
+eInflateEnd InflateInto(z_stream& s, const void* data, int32_t count, cMemIOTarget& out, int32_t cap) {
   if (count == 0) return eInflateEnd::kInputUsed;
+  std::unique_ptr<char[]> block(new (std::nothrow) char[kStepSize]);
+  if (block == nullptr) return eInflateEnd::kNoMemory;
   s.next_in = static_cast<Bytef*>(const_cast<void*>(data));
   s.avail_in = static_cast<uInt>(count);
   for (;;) {
     // One byte beyond the cap is enough to tell that the data goes on, and
     // bounds what a bomb can make us allocate.
-    const int64_t limit = static_cast<int64_t>(cap) - out.Size() + 1;
-    int32_t room = 0;
-    char* dst = out.Room(limit > tw::cChunkedOutput::kChunkSize ? tw::cChunkedOutput::kChunkSize
-                                                                : static_cast<int32_t>(limit),
-                         room);
-    if (dst == nullptr) return eInflateEnd::kNoMemory;
-    s.next_out = reinterpret_cast<Bytef*>(dst);
-    s.avail_out = static_cast<uInt>(room);
+    const uint64_t limit = static_cast<uint64_t>(cap) - out.GetSize() + 1;
+    const uint32_t room = limit < kStepSize ? static_cast<uint32_t>(limit) : kStepSize;
+    s.next_out = reinterpret_cast<Bytef*>(block.get());
+    s.avail_out = room;
     const int ret = inflate(&s, Z_PARTIAL_FLUSH);
-    out.Commit(room - static_cast<int32_t>(s.avail_out));
-    if (out.Size() > cap) {
-      out.Truncate(cap);
+    const uint32_t produced = room - s.avail_out;
+    if (out.Write(block.get(), produced) != produced) return eInflateEnd::kNoMemory;
+    if (out.GetSize() > static_cast<uint64_t>(cap)) {
+      out.SetSize(static_cast<uint64_t>(cap));
       return eInflateEnd::kOverCap;
     }
     if (ret == Z_STREAM_END) return eInflateEnd::kStreamEnd;
@@ -76,11 +79,11 @@ bool cZDecompress::Decompress(const _typebuf<char>& input, _typebuf<char>& outpu
     inflateEnd(&s);
     return false;
   }
-  tw::cChunkedOutput out;
+  cMemIOTarget out;
   const eInflateEnd end = InflateInto(s, input.data, input.count, out, outputCap);
   inflateEnd(&s);
   endReached_ = end == eInflateEnd::kStreamEnd;
-  const bool copied = out.CopyTo(output);
+  const bool copied = out.CopyToBuffer(output);
   return copied && end != eInflateEnd::kOverCap && end != eInflateEnd::kNoMemory;
 }
 
@@ -88,10 +91,10 @@ bool cZDecompress::InflateWhole(const void* data, int32_t count, _typebuf<char>&
   endReached_ = false;
   if (outputCap < 0 || count < 0 || (count > 0 && data == nullptr)) return false;
   if (!EnsureInitialised()) return false;
-  tw::cChunkedOutput out;
+  cMemIOTarget out;
   const eInflateEnd end = InflateInto(stream_, data, count, out, outputCap);
   endReached_ = end == eInflateEnd::kStreamEnd;
-  const bool copied = out.CopyTo(output);
+  const bool copied = out.CopyToBuffer(output);
   return copied && (end == eInflateEnd::kStreamEnd || end == eInflateEnd::kInputUsed);
 }
 

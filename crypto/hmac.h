@@ -9,10 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// out receives the full MAC (20, 32 or 48 bytes); it may overlap neither
-// the key nor the message. A key longer than the hash's block (64 bytes, or
-// 128 for SHA-384) is replaced by its digest first. Pointers may be null
-// only with a length of 0.
+// out receives the full MAC (20, 32 or 48 bytes); key and message are read
+// completely before out is written, so out may be either of them. A key
+// longer than the hash's block (64 bytes, or 128 for SHA-384) is replaced
+// by its digest first. Pointers may be null only with a length of 0.
 void HmacSha1(const void* key, size_t keyLength, const void* message, size_t messageLength, void* out20);
 void HmacSha256(const void* key, size_t keyLength, const void* message, size_t messageLength, void* out32);
 void HmacSha384(const void* key, size_t keyLength, const void* message, size_t messageLength, void* out48);

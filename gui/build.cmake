@@ -14,3 +14,13 @@ add_custom_command(
   COMMENT "Drawing the default theme pictures"
   VERBATIM)
 target_sources(${TW_LIB} PRIVATE ${TW_GUI_GEN}/theme_art.cpp)
+
+# The built-in language packs, compiled from the texts in gui/lang/.
+file(GLOB TW_LANG_SOURCES CONFIGURE_DEPENDS ${TW_ROOT}/gui/lang/*.txt)
+add_custom_command(
+  OUTPUT ${TW_GUI_GEN}/lang_packs.cpp
+  COMMAND ${Python3_EXECUTABLE} ${TW_ROOT}/gui/lang_pack.py ${TW_GUI_GEN}/lang_packs.cpp ${TW_LANG_SOURCES}
+  DEPENDS ${TW_ROOT}/gui/lang_pack.py ${TW_LANG_SOURCES}
+  COMMENT "Compiling the language packs"
+  VERBATIM)
+target_sources(${TW_LIB} PRIVATE ${TW_GUI_GEN}/lang_packs.cpp)

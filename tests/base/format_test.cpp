@@ -18,8 +18,8 @@ using formatcases::Widen;
 TEST(Format, TableNarrow) {
   for (const auto& c : kCases) {
     const std::string got = formatcases::Run<char>(c, [](const char* f, auto... args) {
-      char buf[256];
-      const int32_t n = FormatA(buf, 256, f, args...);
+      char buf[512];
+      const int32_t n = FormatA(buf, 512, f, args...);
       EXPECT_EQ(n, static_cast<int32_t>(std::strlen(buf))) << f;
       return std::string(buf);
     });
@@ -30,8 +30,8 @@ TEST(Format, TableNarrow) {
 TEST(Format, TableWide) {
   for (const auto& c : kCases) {
     const std::u16string got = formatcases::Run<char16_t>(c, [](const char16_t* f, auto... args) {
-      char16_t buf[256];
-      const int32_t n = FormatW(buf, 256, f, args...);
+      char16_t buf[512];
+      const int32_t n = FormatW(buf, 512, f, args...);
       EXPECT_EQ(n, WideLength(buf));
       return std::u16string(buf);
     });

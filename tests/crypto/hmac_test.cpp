@@ -79,6 +79,29 @@ TEST(Hmac, KeyLengthAroundTheBlockSize) {
   EXPECT_EQ(ToHex(d384, 48), ToHex(v384, 48));
 }
 
+// The output may be the key's or the message's own buffer (HKDF chains
+// T(i) = HMAC(key, T(i-1) | ...) through one buffer).
+TEST(Hmac, OutputMayAliasKeyOrMessage) {
+  uint8_t key[48], msg[48], expected[48];
+  for (int i = 0; i < 48; ++i) {
+    key[i] = uint8_t(i + 1);
+    msg[i] = uint8_t(0xf0 - i);
+  }
+  HmacSha384(key, 48, msg, 48, expected);
+  uint8_t k[48], m[48];
+  std::memcpy(k, key, 48);
+  HmacSha384(k, 48, msg, 48, k);
+  EXPECT_EQ(ToHex(k, 48), ToHex(expected, 48));
+  std::memcpy(m, msg, 48);
+  HmacSha384(key, 48, m, 48, m);
+  EXPECT_EQ(ToHex(m, 48), ToHex(expected, 48));
+  uint8_t e256[32], m256[32];
+  std::memcpy(m256, msg, 32);
+  HmacSha256(key, 20, msg, 32, e256);
+  HmacSha256(key, 20, m256, 32, m256);
+  EXPECT_EQ(ToHex(m256, 32), ToHex(e256, 32));
+}
+
 // RFC 5869 appendix A (SHA-256 cases): Extract through HMAC, then Expand.
 TEST(Hkdf, Rfc5869Sha256) {
   const auto records = twtest::ReadVectors("rfc-5869-HKDF-SHA256.txt", "COUNT");
