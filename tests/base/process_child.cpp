@@ -7,6 +7,7 @@
 //   sleeptouch MS PATH     sleep, then create PATH (shows that a child was
 //                          not terminated), exit with 0
 //   touch PATH             create PATH, exit with 0
+//   touchexit PATH N       create PATH, exit with N
 //   (no arguments)         create "<own path>.ran", exit with 0
 #include <chrono>
 #include <cstdio>
@@ -57,5 +58,6 @@ int main(int argc, char** argv) {
     return std::atoi(arg(3));
   }
   if (mode == "touch") return Touch(arg(2));
+  if (mode == "touchexit") return Touch(arg(2)) != 0 ? 90 : std::atoi(arg(3));
   return 99;
 }

@@ -115,9 +115,13 @@ TEST(ConProcess, PollKeepsARunningChild) {
 }
 
 TEST(ConProcess, TerminateAfterTheEndRecordsTheCode) {
+  twtest::TempDir dir;
+  const std::string marker = dir.path() + "/exiting";
   cConProcess process;
-  ASSERT_TRUE(process.Start(ChildCommand("exit 9").c_str()));
-  std::this_thread::sleep_for(kWin32 ? 1500ms : 300ms);  // ends without being polled
+  ASSERT_TRUE(process.Start(ChildCommand("touchexit " + marker + " 9").c_str()));
+  // Ends without being polled: the marker comes just before the exit.
+  ASSERT_TRUE(WaitForFile(marker));
+  std::this_thread::sleep_for(1000ms);
   EXPECT_TRUE(process.Terminate());
   EXPECT_FALSE(process.HasProcess());
   EXPECT_EQ(process.ExitCode(), 9);
