@@ -21,8 +21,9 @@
 class cMemIOTarget : public cFileIOTarget {
 public:
   static constexpr uint32_t kPageSize = 65536;
-  // Page indexes are 32-bit signed map keys: 2^31 pages of 64 KiB.
-  static constexpr uint64_t kMaxSize = (uint64_t{1} << 31) * kPageSize;
+  // The most the stream holds, 2^31 - 1 bytes: its content must fit one
+  // buffer (CopyToBuffer) and a 32-bit process could not hold more anyway.
+  static constexpr uint64_t kMaxSize = 0x7FFFFFFFu;
 
   cMemIOTarget() = default;
   ~cMemIOTarget() override = default;
@@ -49,8 +50,8 @@ public:
   int GetKind() override { return kMemKind; }
 
   // Makes destination exactly size bytes and copies the content into it.
-  // False when the content does not fit one buffer (over 2^31 - 1 bytes) or
-  // cannot be allocated; destination is then unchanged.
+  // False when the buffer cannot be allocated; destination is then
+  // unchanged.
   bool CopyToBuffer(_typebuf<char>& destination);
 
 private:
