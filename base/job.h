@@ -99,7 +99,9 @@ public:
   // (for a language exception or an abort, -1 counts as 0). exceptionInfo is
   // the platform's exception record for a fault (EXCEPTION_POINTERS*), null
   // otherwise. Runs on the job thread; for a fault, inside the system's
-  // exception dispatch. Default: the owner's verdict, or 1 without an owner.
+  // exception dispatch, and for a stack overflow on the little stack that is
+  // left: it must be short (no output, no waiting). Default: the owner's
+  // verdict, or 1 without an owner.
   virtual int32_t Filter(void* exceptionInfo, uint32_t code);
 
   // Stops a previous run (Stop(kStopTimeoutMs)), clears the stop and finished

@@ -19,6 +19,7 @@ using twtest::cScriptedJob;
 constexpr uint32_t kAccessViolation = 0xC0000005;
 constexpr uint32_t kIntDivideByZero = 0xC0000094;
 constexpr uint32_t kIllegalInstruction = 0xC000001D;
+constexpr uint32_t kStackOverflow = 0xC00000FD;
 
 int* volatile g_null = nullptr;
 volatile int g_zero = 0;
@@ -29,6 +30,17 @@ void ReadNull() { g_sink = *static_cast<volatile int*>(g_null); }
 void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
 void DivideByZero() { g_sink = 10 / g_zero; }
 void IllegalInstruction() { __builtin_trap(); }
+
+// Each frame keeps its buffer live across the call, so no tail call or loop
+// replaces the recursion.
+volatile int g_never = -1;
+__attribute__((noinline)) int Recurse(int depth) {
+  if (depth == g_never) return 0;  // never true; the compiler cannot tell
+  volatile char pad[512];
+  pad[0] = static_cast<char>(depth);
+  return Recurse(depth + 1) + pad[0];
+}
+void OverflowTheStack() { g_sink = Recurse(0); }
 
 // A tight loop in the program's own code that never looks at the stop flag.
 [[noreturn]] void SpinForever() {
@@ -51,6 +63,8 @@ TEST(JobFaults, FaultInRunReachesOnException) {
       {"write through null", &WriteNull, kAccessViolation},
       {"integer division by zero", &DivideByZero, kIntDivideByZero},
       {"illegal instruction", &IllegalInstruction, kIllegalInstruction},
+      // Filter then runs on what is left of the stack (it is small here).
+      {"stack overflow", &OverflowTheStack, kStackOverflow},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
