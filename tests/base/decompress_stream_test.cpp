@@ -191,17 +191,20 @@ TEST(DecompressStream, OpenRefusals) {
     cFileIOTarget* source;
     uint64_t size;
     int32_t window;
+    int32_t windowBits;
   } cases[] = {
-      {"no source", nullptr, 1000, 4096},
-      {"size 0", &source, 0, 4096},
-      {"size 2^63", &source, uint64_t{1} << 63, 4096},
-      {"window 0", &source, 1000, 0},
-      {"negative window", &source, 1000, -1},
+      {"no source", nullptr, 1000, 4096, 15},
+      {"size 0", &source, 0, 4096, 15},
+      {"size 2^63", &source, uint64_t{1} << 63, 4096, 15},
+      {"window 0", &source, 1000, 0, 15},
+      {"negative window", &source, 1000, -1, 15},
+      {"window bits 7", &source, 1000, 4096, 7},  // zlib takes 8..15
+      {"window bits 16", &source, 1000, 4096, 16},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     cZStream z;
-    EXPECT_FALSE(z.OpenDeflate(c.source, c.size, c.window, false, 15));
+    EXPECT_FALSE(z.OpenDeflate(c.source, c.size, c.window, false, c.windowBits));
     EXPECT_FALSE(z.IsOpen());
     unsigned char b;
     EXPECT_EQ(z.Read(&b, 1), 0u);
