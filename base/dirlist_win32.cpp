@@ -145,9 +145,11 @@ bool cDirListing::ReadDirectory(const char16_t* folder, bool skipDevices) {
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) break;
     // Only a path that is missing altogether and names a drive ("\\?\X:...")
     // may be a remembered network drive; one reconnection is tried.
-    const char16_t letter = longPath.count > 5 ? longPath.data[4] : 0;
-    const bool driveForm = ((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')) &&
-                           longPath.data[5] == u':' && longPath.data[0] == u'\\' && longPath.data[2] == u'?';
+    const char16_t* p = longPath.data;  // zero-terminated: the tests stop at the terminator
+    const bool prefixed = p[0] == u'\\' && p[1] == u'\\' && p[2] == u'?' && p[3] == u'\\';
+    const char16_t letter = prefixed ? p[4] : 0;
+    const bool driveForm =
+        prefixed && ((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')) && p[5] == u':';
     if (attr != INVALID_FILE_ATTRIBUTES || !driveForm || reconnected || !Reconnect(letter)) return false;
     reconnected = true;
   }

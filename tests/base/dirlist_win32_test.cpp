@@ -263,6 +263,15 @@ TEST(PlacesInWine, DriveOfAnotherKind) {
   EXPECT_LT(id, zId);
 }
 
+TEST(ListingInWine, UnknownDriveLetterIsNotListed) {
+  // Not a drive and not a remembered connection: no reconnection, false.
+  cDirListing listing;
+  for (const char16_t* path : {u"Q:", u"Q:/", u"q:/dir"}) {
+    EXPECT_FALSE(listing.ReadDirectory(path, false)) << Narrow(path);
+    EXPECT_EQ(listing.NextId(), 0);
+  }
+}
+
 TEST(ListingInWine, FolderBeyondMaxPath) {
   twtest::TempDir tmp;
   std::u16string path = U(tmp.path());

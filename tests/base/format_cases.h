@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace formatcases {
+
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 enum Kind { kNone, kInt, kUInt, kInt64, kDouble, kText, kNarrow, kWide, kChar, kStarInt, kStarStarDouble };
 
@@ -142,6 +146,28 @@ inline const Case kCases[] = {
     {"[%.0s]", kText, 0, 0, "abc", 0, 0, "[]"},
     {"%.1f%%", kDouble, 0, 45.25, nullptr, 0, 0, "45.3%"},
     {"%*.*f|", kStarStarDouble, 0, 3.14159, nullptr, 8, 3, "   3.142|"},
+    // Infinities and NaNs go through the runtime's digit path: the letters
+    // are cut and rounded like fraction digits.
+    {"%f", kDouble, 0, kInf, nullptr, 0, 0, "1.#INF00"},
+    {"%f", kDouble, 0, -kInf, nullptr, 0, 0, "-1.#INF00"},
+    {"%.0f", kDouble, 0, kInf, nullptr, 0, 0, "1"},
+    {"%#.0f", kDouble, 0, kInf, nullptr, 0, 0, "1"},
+    {"%.1f", kDouble, 0, kInf, nullptr, 0, 0, "1.$"},
+    {"%.2f", kDouble, 0, kInf, nullptr, 0, 0, "1.#J"},
+    {"%+.3f", kDouble, 0, kInf, nullptr, 0, 0, "+1.#IO"},
+    {"%.10f", kDouble, 0, kInf, nullptr, 0, 0, "1.#INF000000"},
+    {"%010.1f", kDouble, 0, -kInf, nullptr, 0, 0, "-0000001.$"},
+    {"%12f|", kDouble, 0, kInf, nullptr, 0, 0, "    1.#INF00|"},
+    {"%f", kDouble, 0, kNaN, nullptr, 0, 0, "1.#QNAN0"},
+    {"%-9.2f|", kDouble, 0, kNaN, nullptr, 0, 0, "1.#R     |"},
+    {"%f", kDouble, 0, -kNaN, nullptr, 0, 0, "-1.#IND00"},
+    {"% .5f", kDouble, 0, -kNaN, nullptr, 0, 0, "-1.#IND0"},
+    // An unknown conversion prints its character and takes no argument; a
+    // conversion cut off by the end of the format prints nothing.
+    {"[%y|%d]", kInt, 5, 0, nullptr, 0, 0, "[y|5]"},
+    {"[%-5q|%d]", kInt, 6, 0, nullptr, 0, 0, "[q|6]"},
+    {"end%", kNone, 0, 0, nullptr, 0, 0, "end"},
+    {"end%-5", kNone, 0, 0, nullptr, 0, 0, "end"},
 };
 
 // Latin-1 text in the character type C.

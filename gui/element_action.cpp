@@ -1,0 +1,137 @@
+// Posting, sending and running actions (see element.h). One global lock
+// guards every element's two queues; it is held only to append one action
+// or to move one queue out, never while calling out, so posting from inside
+// OnAction cannot deadlock.
+#include "gui/element.h"
+
+namespace tw {
+cCriticalSection& ActionLock() {
+  static cCriticalSection lock;
+  return lock;
+}
+}  // namespace tw
+
+void cChildElement::cSentChildAction::Done() {
+  if (event != nullptr) event->Set();
+}
+
+cChildElement::cDropFilesAction::cDropFilesAction(int32_t px, int32_t py, tPathList& list)
+    : cChildAction(6), x(px), y(py) {
+  paths.head = list.head;
+  paths.tail = list.tail;
+  list.head = list.tail = nullptr;
+}
+
+bool cChildElement::PostAction(cChildAction* action) {
+  if (action == nullptr) action = new cChildAction(0);
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    postedQueue_.Append(action);
+  }
+  // A failed wake-up leaves the action queued for the next one.
+  return NotifyPosted(this);
+}
+
+bool cChildElement::PostDirectAction(cChildAction* action) {
+  if (action == nullptr) return false;
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    directQueue_.Append(action);
+  }
+  return NotifySent(this);
+}
+
+bool cChildElement::PostKind(int32_t kind) { return PostAction(new cChildAction(kind)); }
+
+bool cChildElement::SendAction(cSentChildAction* action) {
+  if (action == nullptr) return false;
+  cEvent done;
+  if (!done.Create(nullptr, false, false)) {
+    delete action;
+    return false;
+  }
+  action->event = &done;
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    directQueue_.Append(action);
+  }
+  if (!NotifySent(this)) {
+    // Nobody will run it: take it out again, so that nothing signals the
+    // event after this frame is gone.
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    directQueue_.Remove(action);
+    return false;
+  }
+  return done.Wait();
+}
+
+bool cChildElement::NotifyPosted(cChildElement* element) {
+  if (parent_ != nullptr) return parent_->NotifyPosted(element);
+  return host_ != nullptr && host_->WakePosted(element);
+}
+
+bool cChildElement::NotifySent(cChildElement* element) {
+  if (parent_ != nullptr) return parent_->NotifySent(element);
+  return host_ != nullptr && host_->WakeSent(element);
+}
+
+bool cChildElement::RunPosted(cChildElement* element) {
+  if (element == nullptr || !IsLive(element)) return false;
+  cItemList local;
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    local.head = element->postedQueue_.head;
+    local.tail = element->postedQueue_.tail;
+    element->postedQueue_.Reset();
+  }
+  bool all = true;
+  for (cListItem* i = local.head; i != nullptr; i = i->next) {
+    auto* action = static_cast<cChildAction*>(i);
+    // The element may be gone after an earlier action of its own list.
+    if (IsLive(element))
+      all = element->BubbleAction(element, action) && all;
+    else
+      all = false;
+    action->Done();
+  }
+  return all;
+}
+
+bool cChildElement::RunSent(cChildElement* element) {
+  if (element == nullptr || !IsLive(element)) return false;
+  cItemList local;
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    local.head = element->directQueue_.head;
+    local.tail = element->directQueue_.tail;
+    element->directQueue_.Reset();
+  }
+  bool all = true;
+  for (cListItem* i = local.head; i != nullptr; i = i->next) {
+    auto* action = static_cast<cChildAction*>(i);
+    if (IsLive(element))
+      all = element->OnAction(element, action) && all;
+    else
+      all = false;
+    action->Done();
+  }
+  return all;
+}
+
+bool cChildElement::BubbleAction(cChildElement* sender, cChildAction* action) {
+  if (OnAction(sender, action)) return true;
+  return parent_ != nullptr && parent_->BubbleAction(sender, action);
+}
+
+bool cChildElement::OnAction(cChildElement* sender, cChildAction* action) {
+  if (action == nullptr) return false;
+  if (action->kind == 5 && sender == this) {
+    DeleteHint();
+    return true;
+  }
+  if (action->kind == 4) {
+    TopElement()->SetFocusTo(sender);
+    return true;
+  }
+  return false;
+}
