@@ -67,7 +67,8 @@ public:
   // uses it for requests of at least a window. 0 by default: Read then goes
   // through the window.
   virtual uint32_t DecodeDirect(uint64_t position, void* buffer, uint32_t room);
-  // Finds the decoded size when Open is given none; refuses by default.
+  // Finds the decoded size when Open is given none and stores it in size_;
+  // refuses (false) by default, so a size must be given.
   virtual bool ComputeSize(cFileIOTarget* source);
   // Gives other this stream's source (a Clone of it when this stream owns
   // its source or independent is asked; otherwise the same, borrowed), a

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -190,17 +191,20 @@ TEST(DecompressStream, OpenRefusals) {
     cFileIOTarget* source;
     uint64_t size;
     int32_t window;
+    int32_t windowBits;
   } cases[] = {
-      {"no source", nullptr, 1000, 4096},
-      {"size 0", &source, 0, 4096},
-      {"size 2^63", &source, uint64_t{1} << 63, 4096},
-      {"window 0", &source, 1000, 0},
-      {"negative window", &source, 1000, -1},
+      {"no source", nullptr, 1000, 4096, 15},
+      {"size 0", &source, 0, 4096, 15},
+      {"size 2^63", &source, uint64_t{1} << 63, 4096, 15},
+      {"window 0", &source, 1000, 0, 15},
+      {"negative window", &source, 1000, -1, 15},
+      {"window bits 7", &source, 1000, 4096, 7},  // zlib takes 8..15
+      {"window bits 16", &source, 1000, 4096, 16},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     cZStream z;
-    EXPECT_FALSE(z.OpenDeflate(c.source, c.size, c.window, false, 15));
+    EXPECT_FALSE(z.OpenDeflate(c.source, c.size, c.window, false, c.windowBits));
     EXPECT_FALSE(z.IsOpen());
     unsigned char b;
     EXPECT_EQ(z.Read(&b, 1), 0u);
@@ -313,8 +317,11 @@ TEST(DecompressStream, OpenSeekBackAndCloseDoNotPause) {
   const Bytes plain = Sample(200000, 8);
   const Bytes packed = RawDeflate(plain);
   cBufWrapperIO source(packed.data(), static_cast<uint32_t>(packed.size()));
-  const auto start = std::chrono::steady_clock::now();
+  // The quickest round tells: a fixed pause would be in every round, while
+  // load on the machine only makes some rounds slow.
+  auto quickest = std::chrono::steady_clock::duration::max();
   for (int i = 0; i < 30; ++i) {
+    const auto start = std::chrono::steady_clock::now();
     cZStream z;
     ASSERT_TRUE(z.OpenDeflate(&source, plain.size(), 4096, false, 15));
     unsigned char b[16];
@@ -326,10 +333,10 @@ TEST(DecompressStream, OpenSeekBackAndCloseDoNotPause) {
     z.Close();  // while the decoder waits for the next request
     EXPECT_FALSE(z.IsOpen());
     EXPECT_FALSE(z.IsRunning());
+    quickest = std::min(quickest, std::chrono::steady_clock::now() - start);
   }
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  // Three pauses of 100 ms per round would take 9 s.
-  EXPECT_LT(ms, 3000);
+  // Open, the restart and Close: three pauses of 100 ms would take 300 ms.
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(quickest).count(), 100);
 }
 
 TEST(DecompressStream, DestroyWhileTheDecoderWaits) {

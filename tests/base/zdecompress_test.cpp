@@ -247,18 +247,41 @@ TEST(ZDecompress, InflateStepInPiecesOfEverySize) {
   }
 }
 
-TEST(ZDecompress, InflateStepWithNullAndNothingLeftReportsZeros) {
+TEST(ZDecompress, InflateStepWithNullContinuesWithTheInputLeftOver) {
   cZDecompress z;
   char out[16];
   int32_t room = 16, in = 99;
   EXPECT_TRUE(z.InflateStep(room, nullptr, in, out));
   EXPECT_EQ(room, 0);
   EXPECT_EQ(in, 0);
+  // Null goes on with the input the last step left over.
+  const Bytes plain = Sample(20000, 19);
+  const Bytes packed = Deflate(plain, 15);
+  Bytes got, buf(1000);
+  room = 1000;
+  in = static_cast<int32_t>(packed.size());
+  ASSERT_TRUE(z.InflateStep(room, packed.data(), in, buf.data()));
+  EXPECT_EQ(room, 1000);
+  EXPECT_LT(in, static_cast<int32_t>(packed.size()));
+  int32_t consumed = in;
+  got.insert(got.end(), buf.begin(), buf.begin() + room);
+  while (!z.EndReached()) {
+    room = 1000;
+    in = 12345;  // ignored with null data
+    ASSERT_TRUE(z.InflateStep(room, nullptr, in, buf.data()));
+    ASSERT_GT(room + in, 0);
+    consumed += in;
+    got.insert(got.end(), buf.begin(), buf.begin() + room);
+  }
+  EXPECT_EQ(consumed, static_cast<int32_t>(packed.size()));
+  EXPECT_EQ(got, plain);
+
   // A zlib error is false.
+  cZDecompress z2;
   const unsigned char bad[] = {0x78, 0x9C, 0x07};
   room = 16;
   in = 3;
-  EXPECT_FALSE(z.InflateStep(room, bad, in, out));
+  EXPECT_FALSE(z2.InflateStep(room, bad, in, out));
 }
 
 TEST(ZOneShot, DeflateAndInflateWholeRoundTrip) {
