@@ -7,8 +7,6 @@
 
 namespace {
 
-using tGuard = std::lock_guard<std::recursive_mutex>;
-
 // A block of capacity bytes into block; false (block empty) when it cannot
 // be had.
 bool AllocateBlock(_typebuf<char>& block, int32_t capacity) {
@@ -48,24 +46,24 @@ bool cMemBufferedIO::AttachLocked(cFileIOTarget* source, std::unique_ptr<cFileIO
 }
 
 bool cMemBufferedIO::Attach(cFileIOTarget* source, int32_t capacity) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   return AttachLocked(source, nullptr, capacity);
 }
 
 bool cMemBufferedIO::AttachOwned(std::unique_ptr<cFileIOTarget> source, int32_t capacity) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   cFileIOTarget* raw = source.get();
   if (raw == owned_.get()) owned_.release();  // already ours: keep one owner
   return AttachLocked(raw, std::move(source), capacity);
 }
 
 uint64_t cMemBufferedIO::GetSize() {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   return source_ != nullptr ? cachedSize_ : 0;
 }
 
 uint32_t cMemBufferedIO::Read(void* destination, uint32_t count) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (count == 0 || source_ == nullptr || destination == nullptr) return 0;
   char* out = static_cast<char*>(destination);
   uint32_t done = 0;
@@ -102,7 +100,7 @@ uint32_t cMemBufferedIO::Read(void* destination, uint32_t count) {
 }
 
 uint32_t cMemBufferedIO::Write(const void* source, uint32_t count) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (source_ == nullptr) return 0;
   DropBlock();
   if (!source_->Seek(position_)) return 0;
@@ -112,7 +110,7 @@ uint32_t cMemBufferedIO::Write(const void* source, uint32_t count) {
 }
 
 bool cMemBufferedIO::Seek(uint64_t position) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (source_ == nullptr) return false;
   if (position == position_) return true;
   if (position < position_) {
@@ -133,7 +131,7 @@ bool cMemBufferedIO::Seek(uint64_t position) {
 }
 
 bool cMemBufferedIO::SeekFromEnd(uint64_t distance) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (source_ == nullptr) return false;
   DropBlock();
   if (distance > cachedSize_) {
@@ -145,14 +143,14 @@ bool cMemBufferedIO::SeekFromEnd(uint64_t distance) {
 }
 
 bool cMemBufferedIO::SetSize(uint64_t size) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (source_ == nullptr) return false;
   DropBlock();  // the block may hold bytes that are no longer there
   return source_->SetSize(size);
 }
 
 void cMemBufferedIO::Close() {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   owned_.reset();
   source_ = nullptr;
   block_.Reset();
@@ -161,12 +159,12 @@ void cMemBufferedIO::Close() {
 }
 
 bool cMemBufferedIO::IsOpen() {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   return source_ != nullptr && source_->IsOpen();
 }
 
 std::unique_ptr<cFileIOTarget> cMemBufferedIO::Clone(bool independent) {
-  tGuard guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   if (source_ == nullptr) return nullptr;
   auto copy = std::unique_ptr<cMemBufferedIO>(new (std::nothrow) cMemBufferedIO);
   if (copy == nullptr) return nullptr;
@@ -211,13 +209,13 @@ bool cMemBufferedLinearWriterIO::AttachLocked(cFileIOTarget* target,
 }
 
 bool cMemBufferedLinearWriterIO::Attach(cFileIOTarget* target, int32_t capacity) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   return AttachLocked(target, nullptr, capacity);
 }
 
 bool cMemBufferedLinearWriterIO::AttachOwned(std::unique_ptr<cFileIOTarget> target,
                                              int32_t capacity) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  cSafeCriticalSectionAccess guard(&lock_);
   cFileIOTarget* raw = target.get();
   return AttachLocked(raw, std::move(target), capacity);
 }

@@ -8,10 +8,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "base/buffers.h"
 #include "base/fileio.h"
+#include "base/sync.h"
 
 // Reads are served from a block refilled with one source read of the full
 // capacity; requests larger than the capacity bypass it. The source's size is
@@ -60,7 +60,7 @@ private:
   uint32_t valid_ = 0;
   uint64_t position_ = 0;
   uint64_t cachedSize_ = 0;
-  std::recursive_mutex lock_;
+  cCriticalSection lock_;
 };
 
 // Small writes are combined in a block and reach the target one block at a
@@ -113,5 +113,5 @@ private:
   uint32_t capacity_ = 0;
   uint32_t pending_ = 0;
   bool failed_ = false;
-  std::recursive_mutex lock_;  // taken by Attach only
+  cCriticalSection lock_;  // taken by Attach only
 };

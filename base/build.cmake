@@ -17,3 +17,8 @@ add_custom_command(
   COMMENT "Generating code-page tables"
   VERBATIM)
 target_sources(${TW_LIB} PRIVATE ${tw_codepage_tables})
+
+# ShellExecuteExW (opening files and addresses with the shell).
+if(TW_FLAVOUR STREQUAL "win32")
+  target_link_libraries(${TW_LIB} PUBLIC shell32)
+endif()

@@ -158,7 +158,7 @@ int32_t Iso2022Jp(const char* text, int32_t n, Writer& w) {
       in.Skip(3);
       continue;
     }
-    if (b < 0x21 || state == kAscii) {
+    if (state == kAscii) {
       w.Put(static_cast<char16_t>(b));
       in.Skip(1);
       continue;
@@ -168,7 +168,7 @@ int32_t Iso2022Jp(const char* text, int32_t n, Writer& w) {
     if (state == kRoman) {
       u = b == 0x5C ? char16_t{0x00A5} : (b == 0x7E ? char16_t{0x203E} : static_cast<char16_t>(b));
     } else if (state == kKatakana) {
-      if (b <= 0x5F) u = static_cast<char16_t>(0xFF61 + (b - 0x21));
+      if (b >= 0x21 && b <= 0x5F) u = static_cast<char16_t>(0xFF61 + (b - 0x21));
     } else {
       const int t = in.At(1);
       used = 2;
@@ -231,7 +231,7 @@ int32_t Iso2022Cn(const char* text, int32_t n, Writer& w) {
       in.Skip(1);
       continue;
     }
-    if (!shifted || b < 0x21) {
+    if (!shifted) {
       w.Put(static_cast<char16_t>(b));
       in.Skip(1);
       continue;

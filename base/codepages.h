@@ -64,7 +64,8 @@ int32_t SingleByteDecode(const char* text, int32_t n, char16_t* output, int32_t 
 int32_t DbcsDecode(const char* text, int32_t n, char16_t* output, int32_t capacity, int32_t codePage);
 int32_t DbcsUnitCount(const char* text, int32_t n, int32_t codePage);
 // EUC and ISO-2022: the first malformed sequence, unassigned character or
-// unknown escape ends the conversion; what came before stays. Bytes below
-// 0x21 decode as themselves in every shift state.
+// unknown escape ends the conversion; what came before stays. Inside a
+// two-byte set every byte belongs to a pair, so a control byte there (a line
+// feed before the shift back to ASCII) ends the conversion too.
 int32_t EucDecode(const char* text, int32_t n, char16_t* output, int32_t capacity, int32_t codePage);
 int32_t EucUnitCount(const char* text, int32_t n, int32_t codePage);

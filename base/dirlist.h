@@ -12,7 +12,8 @@
 // so both targets list a tree alike. The places are listed home folder
 // first, then local drives A to Z, then the remembered network drives in
 // registry (or enumeration) order, then the other connected network drives by
-// letter. On Linux the places are the home folder and "/".
+// letter. On Linux the places are the home folder and "/", the latter shown
+// as a fixed disk without a label: "Fixed disk / (<size>GB)".
 #pragma once
 
 #include <cstdint>

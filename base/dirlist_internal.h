@@ -41,4 +41,10 @@ std::u16string NetworkDriveText(bool connected, const std::u16string& label, con
 // ordinal for names equal that way. Negative, zero or positive.
 int CompareListingNames(const char16_t* a, const char16_t* b);
 
+// Windows only: the access list that GrantAccess sets, three allow entries
+// (the current user, Administrators, Everyone) without inheritance, built
+// with SetEntriesInAclW. A PACL that the caller frees with LocalFree; null on
+// failure.
+void* BuildGrantAccessList(uint32_t userRights, uint32_t administratorsRights, uint32_t everyoneRights);
+
 }  // namespace tw

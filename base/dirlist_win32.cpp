@@ -145,9 +145,11 @@ bool cDirListing::ReadDirectory(const char16_t* folder, bool skipDevices) {
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) break;
     // Only a path that is missing altogether and names a drive ("\\?\X:...")
     // may be a remembered network drive; one reconnection is tried.
-    const char16_t letter = longPath.count > 5 ? longPath.data[4] : 0;
-    const bool driveForm = ((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')) &&
-                           longPath.data[5] == u':' && longPath.data[0] == u'\\' && longPath.data[2] == u'?';
+    const char16_t* p = longPath.data;  // zero-terminated: the tests stop at the terminator
+    const bool prefixed = p[0] == u'\\' && p[1] == u'\\' && p[2] == u'?' && p[3] == u'\\';
+    const char16_t letter = prefixed ? p[4] : 0;
+    const bool driveForm =
+        prefixed && ((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')) && p[5] == u':';
     if (attr != INVALID_FILE_ATTRIBUTES || !driveForm || reconnected || !Reconnect(letter)) return false;
     reconnected = true;
   }
@@ -336,24 +338,22 @@ uint32_t GetAccessRights(const char16_t* path) {
   return rights;
 }
 
-bool GrantAccess(const char16_t* path, uint32_t userRights, uint32_t administratorsRights,
-                 uint32_t everyoneRights) {
-  const int kind = GetPathKind(path);
-  if (kind != tw::kPathFile && kind != tw::kPathDirectory) return false;
+namespace tw {
 
+void* BuildGrantAccessList(uint32_t userRights, uint32_t administratorsRights, uint32_t everyoneRights) {
   sHandle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.h)) return false;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.h)) return nullptr;
   DWORD needed = 0;
   GetTokenInformation(token.h, TokenUser, nullptr, 0, &needed);  // the size
-  if (needed < sizeof(TOKEN_USER)) return false;
+  if (needed < sizeof(TOKEN_USER)) return nullptr;
   _typebuf<unsigned char> userInfo(static_cast<int32_t>(needed));
-  if (!GetTokenInformation(token.h, TokenUser, userInfo.data, needed, &needed)) return false;
+  if (!GetTokenInformation(token.h, TokenUser, userInfo.data, needed, &needed)) return nullptr;
   PSID user = reinterpret_cast<TOKEN_USER*>(userInfo.data)->User.Sid;
 
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
   PSID administrators = nullptr, everyone = nullptr;
-  bool ok = false;
+  PACL acl = nullptr;
   if (AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
                                0, &administrators) &&
       AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
@@ -373,16 +373,26 @@ bool GrantAccess(const char16_t* path, uint32_t userRights, uint32_t administrat
       entries[i].Trustee.TrusteeType = who[i].type;
       entries[i].Trustee.ptstrName = reinterpret_cast<LPWSTR>(who[i].sid);
     }
-    PACL acl = nullptr;  // a new list holding only the three entries
-    if (SetEntriesInAclW(3, entries, nullptr, &acl) == ERROR_SUCCESS) {
-      _typebuf<char16_t> longPath;
-      ok = MakeLongPath(longPath, path) &&
-           SetNamedSecurityInfoW(tw::ToWin(longPath.data), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, acl, nullptr) == ERROR_SUCCESS;
-      LocalFree(acl);
-    }
+    // No existing list: the new one holds only the three entries.
+    if (SetEntriesInAclW(3, entries, nullptr, &acl) != ERROR_SUCCESS) acl = nullptr;
   }
   if (administrators != nullptr) FreeSid(administrators);
   if (everyone != nullptr) FreeSid(everyone);
+  return acl;
+}
+
+}  // namespace tw
+
+bool GrantAccess(const char16_t* path, uint32_t userRights, uint32_t administratorsRights,
+                 uint32_t everyoneRights) {
+  const int kind = GetPathKind(path);
+  if (kind != tw::kPathFile && kind != tw::kPathDirectory) return false;
+  _typebuf<char16_t> longPath;
+  if (!MakeLongPath(longPath, path)) return false;
+  PACL acl = static_cast<PACL>(tw::BuildGrantAccessList(userRights, administratorsRights, everyoneRights));
+  if (acl == nullptr) return false;
+  const bool ok = SetNamedSecurityInfoW(tw::ToWin(longPath.data), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, acl, nullptr) == ERROR_SUCCESS;
+  LocalFree(acl);
   return ok;
 }

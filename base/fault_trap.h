@@ -91,7 +91,8 @@ public:
   // library, where it may hold the system's locks) and holds none of our
   // locks according to locks. The work resumes at its trap when the caller
   // resumes the thread. True when the thread was redirected; always false
-  // in the native build.
+  // in the native build. It makes no call that takes a process-wide lock
+  // (loader, heap), which the suspended thread might hold.
   static bool InterruptSuspended(void* thread, cFaultTrap* const* candidates, int count,
                                  const cPublishedLockCount& locks);
 

@@ -36,6 +36,9 @@ _tw_TrapCheckpoint:
     ret
 )");
 
+// The first byte of the program image (its DOS header), placed by the linker.
+extern "C" const unsigned char __ImageBase[];
+
 namespace tw {
 
 namespace {
@@ -97,9 +100,12 @@ bool IsFaultCode(DWORD code) {
   }
 }
 
+// Called while another thread is suspended, which may hold the loader lock
+// or a heap lock: no system call may be made here (GetModuleHandleW takes
+// the loader lock under Wine). The linker's __ImageBase is the program
+// image's own header.
 bool IsInProgramImage(uint64_t address) {
-  const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
-  if (base == nullptr) return false;
+  const unsigned char* base = __ImageBase;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const uint64_t start = reinterpret_cast<uintptr_t>(base);
@@ -126,6 +132,7 @@ struct sFaultTrapAccess {
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
     if (!IsFaultCode(record->ExceptionCode) || (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0)
       return EXCEPTION_CONTINUE_SEARCH;
+    if (g_trapSlot == static_cast<LONG>(TLS_OUT_OF_INDEXES)) return EXCEPTION_CONTINUE_SEARCH;
     for (cFaultTrap* trap = ChainHead(); trap != nullptr; trap = trap->previous_) {
       if (!trap->IsArmed() || trap->deciding_) continue;  // a fault inside its own decider
       sFaultRecord fault;
@@ -169,6 +176,7 @@ struct sFaultTrapAccess {
 };
 
 cFaultTrap::cFaultTrap(Decider decide, void* context) : decide_(decide), context_(context) {
+  TrapSlot();  // allocated before the handler can ask for it
   if (InterlockedCompareExchange(&g_handlerInstalled, 1, 0) == 0) {
     // First in the list: faults of armed threads are ours before anyone's.
     AddVectoredExceptionHandler(1, &sFaultTrapAccess::Handle);

@@ -239,15 +239,28 @@ void FormatDouble(Sink<C>& out, const Spec& sp, double v) {
     prefix[plen++] = '+';
   else if (sp.space)
     prefix[plen++] = ' ';
+  const int64_t precision = sp.precision < 0 ? 6 : sp.precision;
   if (std::isnan(v) || std::isinf(v)) {
-    const char* body = std::isnan(v) ? "1.#QNAN" : "1.#INF";
-    Emit(out, sp, prefix, std::isnan(v) ? 0 : plen, body, std::strlen(body), 0, false);
+    // The runtime sends these through its digit path: "1" is the integer
+    // part and the rest of "1#INF", "1#IND" (a NaN with its sign bit set) or
+    // "1#QNAN" are fraction digits, cut to the precision with the last kept
+    // character rounded up when the next is '5' or above (so "%.2f" of an
+    // infinity is "1.#J"), then padded with zeros. No point for "%#.0f".
+    const char* digits = std::isinf(v) ? "#INF" : (negative ? "#IND" : "#QNAN");
+    std::string body = "1";
+    const int64_t have = static_cast<int64_t>(std::strlen(digits));
+    if (precision > 0) {
+      body += '.';
+      body.append(digits, static_cast<size_t>(precision < have ? precision : have));
+      if (precision < have && digits[precision] >= '5') ++body.back();
+    }
+    const int64_t trailing = precision > have ? precision - have : 0;
+    Emit(out, sp, prefix, plen, body.data(), body.size(), 0, true, trailing);
     return;
   }
   // A double has at most 1074 fraction digits; any beyond are zeros and are
   // not built in memory.
   constexpr int64_t kExactDigits = 1100;
-  const int64_t precision = sp.precision < 0 ? 6 : sp.precision;
   const int64_t built = precision < kExactDigits ? precision : kExactDigits;
   const std::string body = FixedDigits(std::fabs(v), built, sp.alt);
   Emit(out, sp, prefix, plen, body.data(), body.size(), 0, true, precision - built);
@@ -295,7 +308,7 @@ int32_t FormatCore(C* buffer, int32_t capacity, const C* format, va_list* ap) {
       out.Put(*p++);
       continue;
     }
-    const C* start = p++;
+    ++p;
     Spec sp;
     for (;; ++p) {
       if (*p == '-')
@@ -354,10 +367,7 @@ int32_t FormatCore(C* buffer, int32_t capacity, const C* format, va_list* ap) {
       p += 3;
     }
     const C conv = *p;
-    if (conv == 0) {  // a lone '%' and its spec end the format: copy them
-      while (start < p) out.Put(*start++);
-      break;
-    }
+    if (conv == 0) break;  // the format ends inside a conversion: nothing
     ++p;
     switch (conv) {
       case '%':
@@ -421,8 +431,8 @@ int32_t FormatCore(C* buffer, int32_t capacity, const C* format, va_list* ap) {
       case 'f':
         FormatDouble(out, sp, va_arg(*ap, double));
         break;
-      default:
-        while (start < p) out.Put(*start++);
+      default:  // an unknown conversion character stands for itself
+        out.Put(conv);
         break;
     }
   }
@@ -637,7 +647,9 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
     }
     if (conv != 'c' && conv != '[')
       while (IsBlank(*s)) ++s;
-    if (*s == 0) return stored;
+    // At the end of the text a string field with nothing stored before it
+    // gives -1, any other field the count: the runtime's results.
+    if (*s == 0) return (conv == 's' || conv == 'S') && stored == 0 ? -1 : stored;
     Input<C> in{s, width < 0 ? -1 : width};
     switch (conv) {
       case 'd':
@@ -701,7 +713,17 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
           ++n;
           in.Take();
         }
-        if (n == 0) return stored;
+        if (n == 0) {
+          // The runtime leaves an empty text behind a scan set that matched
+          // nothing.
+          if (conv == '[' && dest != nullptr) {
+            if (charWidth == 1)
+              static_cast<char*>(dest)[0] = 0;
+            else
+              static_cast<char16_t*>(dest)[0] = 0;
+          }
+          return stored;
+        }
         if (dest != nullptr) {
           if (conv != 'c' && conv != 'C') {
             if (charWidth == 1)

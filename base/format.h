@@ -17,8 +17,12 @@
 // 8-bit text meets UTF-16 as Latin-1 (byte = unit; a unit above 0xFF becomes
 // '?'), as the runtime does in its default "C" locale. A null string prints
 // "(null)". Doubles are converted exactly and rounded half away from zero;
-// infinities and NaNs print as "1.#INF", "-1.#INF" and "1.#QNAN" with the
-// width applied. Any other conversion is copied to the output as written.
+// infinities and NaNs print as the runtime prints them: "1.#INF00",
+// "-1.#IND00" (a NaN with its sign bit set), "1.#QNAN0" for "%f", their
+// characters cut and rounded like digits for other precisions ("%.2f" of an
+// infinity gives "1.#J"). Any other conversion character is printed by
+// itself ("%5y" gives "y"), and a format that ends inside a conversion
+// prints nothing for it.
 //
 // Capacity: the output always ends with a terminator inside the capacity.
 // Text that does not fit is cut at capacity - 1 units; the result is the
@@ -29,7 +33,8 @@
 // vertical tab, form feed, carriage return, space) in the text, other
 // characters must match. Integers wrap around on overflow as the runtime's
 // do; %x and %i accept a "0x" prefix, which must be followed by a digit. The
-// result is the number of fields stored, or -1 for an empty text.
+// result is the number of fields stored, or -1 for an empty text and for a
+// %s that meets the end of the text before any field was stored.
 #pragma once
 
 #include <cstdarg>

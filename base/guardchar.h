@@ -50,15 +50,28 @@ public:
     text = Duplicate(s, Length(s));
   }
 
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+// GCC 12 cannot see that the aliasing case returns before Clear frees our
+// text, and warns about the copy below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
   // Allocates n + 1 units, copies at most n units of s, stopping after a
   // copied zero, and terminates at index n. Null s leaves the string empty.
   void AssignN(const T* s, uint32_t n) {
-    T* fresh = nullptr;
-    if (s != nullptr && Aliases(s)) fresh = CopyN(s, n);
+    if (s != nullptr && Aliases(s)) {  // copying a piece of our own text
+      T* copy = CopyN(s, n);
+      Clear();
+      text = copy;
+      return;
+    }
     Clear();
     if (s == nullptr) return;
-    text = fresh != nullptr ? fresh : CopyN(s, n);
+    text = CopyN(s, n);
   }
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#pragma GCC diagnostic pop
+#endif
 
   // A zeroed work area of exactly n units (not n + 1) whose text is empty
   // until the caller fills it; n = 0 leaves the text null.

@@ -84,11 +84,14 @@ cCriticalSection::~cCriticalSection() {
   tw::PlatformLockDelete(platform_);
 }
 
+// The held-lock count is raised before the platform lock is taken and
+// lowered after it is given back, so that a thread stopped anywhere in
+// between is counted as a holder (the forced abort relies on it).
 void cCriticalSection::Enter() {
   if (IsDeleted()) return;
+  tw::AdjustHeldLockCount(1);
   tw::PlatformLockEnter(platform_);
   if (depth_++ == 0) owner_.store(tw::CurrentThreadTag(), std::memory_order_relaxed);
-  tw::AdjustHeldLockCount(1);
 }
 
 void cCriticalSection::Leave() {
@@ -97,8 +100,8 @@ void cCriticalSection::Leave() {
   // it keeps the count and the owner record intact.
   if (owner_.load(std::memory_order_relaxed) != tw::CurrentThreadTag() || depth_ == 0) return;
   if (--depth_ == 0) owner_.store(0, std::memory_order_relaxed);
-  tw::AdjustHeldLockCount(-1);
   tw::PlatformLockLeave(platform_);
+  tw::AdjustHeldLockCount(-1);
 }
 
 cSafeCriticalSectionAccess::cSafeCriticalSectionAccess(cCriticalSection* lock) : lock_(lock) {

@@ -9,15 +9,17 @@
 
 namespace {
 
-// TzSpecificLocalTimeToSystemTime and its Ex form differ only in the type of
-// the zone argument, which is always null here (the current zone).
+// The zone conversions and their Ex forms differ only in the type of the
+// zone argument, which is always null here (the current zone).
 using LocalToUtcFn = BOOL(WINAPI*)(const void* zone, const SYSTEMTIME* local, SYSTEMTIME* utc);
+using UtcToLocalFn = BOOL(WINAPI*)(const void* zone, const SYSTEMTIME* utc, SYSTEMTIME* local);
 
-// The looked-up conversion: kNotLookedUp until the first call, then the
+// The looked-up conversions: kNotLookedUp until the first call, then the
 // address or null. Each thread stores the same value, so a race between two
-// first calls is harmless; the atomic keeps the pointer written as a whole.
+// first calls is harmless; the atomics keep the pointers written as a whole.
 void* const kNotLookedUp = reinterpret_cast<void*>(1);
 std::atomic<void*> gLocalToUtc{kNotLookedUp};
+std::atomic<void*> gUtcToLocalEx{kNotLookedUp};
 // Counter ticks per second, 0 until read.
 std::atomic<uint64_t> gCounterFrequency{0};
 
@@ -35,6 +37,23 @@ LocalToUtcFn LocalToUtcFunction() {
     gLocalToUtc.store(fn, std::memory_order_release);
   }
   return reinterpret_cast<LocalToUtcFn>(fn);
+}
+
+BOOL WINAPI UtcToLocalPlain(const void*, const SYSTEMTIME* utc, SYSTEMTIME* local) {
+  return SystemTimeToTzSpecificLocalTime(nullptr, utc, local);
+}
+
+// SystemTimeToTzSpecificLocalTimeEx where the system has it (Windows 7 on):
+// like the Ex form used towards UTC, it applies the rules of the year being
+// converted, so both directions agree for past years too.
+UtcToLocalFn UtcToLocalFunction() {
+  void* fn = gUtcToLocalEx.load(std::memory_order_acquire);
+  if (fn == kNotLookedUp) {
+    HMODULE k32 = GetModuleHandleW(L"kernel32.dll");
+    fn = k32 != nullptr ? reinterpret_cast<void*>(GetProcAddress(k32, "SystemTimeToTzSpecificLocalTimeEx")) : nullptr;
+    gUtcToLocalEx.store(fn, std::memory_order_release);
+  }
+  return fn != nullptr ? reinterpret_cast<UtcToLocalFn>(fn) : &UtcToLocalPlain;
 }
 
 FILETIME ToFileTime(uint64_t value) {
@@ -87,7 +106,7 @@ bool FileTimeToLocalDateTime(uint64_t fileTime, sDateTime& out) {
   const FILETIME ft = ToFileTime(fileTime);
   SYSTEMTIME utc, local;
   if (!FileTimeToSystemTime(&ft, &utc)) return false;
-  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return false;
+  if (!UtcToLocalFunction()(nullptr, &utc, &local)) return false;
   CopyFields(local, out);
   return true;
 }

@@ -49,9 +49,9 @@ const sThemePicture* cCITheme::GetPictureEntry(uint32_t index) const {
 }
 
 cPicture* cCITheme::GetPicture(uint32_t index) {
-  const sThemePicture* e = GetPictureEntry(index);
-  if (e == nullptr || e->picture.GetPixels() == nullptr) return nullptr;
-  return const_cast<cPicture*>(&e->picture);
+  if (GetPictureEntry(index) == nullptr) return nullptr;
+  cPicture& picture = pictures_.data[index].picture;
+  return picture.GetPixels() != nullptr ? &picture : nullptr;
 }
 
 const uint32_t* cCITheme::GetPictureData(uint32_t index, sPictureSize* size) {

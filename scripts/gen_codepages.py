@@ -255,12 +255,18 @@ def ninety_four_sets(pairs936, pairs949):
     def jis0212(row, col):
         return decode_codec(bytes([0x8F, row | 0x80, col | 0x80]), "euc_jp")
 
-    def from_pairs(pairs, check_codec):
+    def from_pairs(pairs, check_codec, accept=()):
         def value(row, col):
-            if decode_codec(bytes([row | 0x80, col | 0x80]), check_codec) is None:
+            code = ((row | 0x80) << 8) | (col | 0x80)
+            if code not in accept and decode_codec(bytes([row | 0x80, col | 0x80]), check_codec) is None:
                 return None
-            return pairs.get(((row | 0x80) << 8) | (col | 0x80))
+            return pairs.get(code)
         return value
+
+    # Python's euc_kr decoder takes A4 D4, the Hangul filler, as the start of
+    # an eight-byte composed syllable and refuses it alone; in KS C 5601 it is
+    # the character U+3164, as in code page 949.
+    ksc_filler = (0xA4D4,)
 
     euc_tw = Iconv("EUC-TW")
 
@@ -274,7 +280,7 @@ def ninety_four_sets(pairs936, pairs949):
         "kJis0208": set_table([(0, 689), (1410, 7807)], jis0208),
         "kJis0212": set_table([(0, 174), (470, 657), (752, 1026), (1410, 7210)], jis0212),
         "kGb2312": set_table([(0, 830), (1410, 8177)], from_pairs(pairs936, "gb2312")),
-        "kKsc5601": set_table([(0, 1114), (1410, 3759), (3854, 8741)], from_pairs(pairs949, "euc_kr")),
+        "kKsc5601": set_table([(0, 1114), (1410, 3759), (3854, 8741)], from_pairs(pairs949, "euc_kr", ksc_filler)),
         "kCns11643Plane1": set_table([(0, 499), (3102, 3135), (3290, 8690)], cns1, extra=(571, 578, 583)),
         "kCns11643Plane2": set_table([(0, 7649)], cns2),
     }

@@ -139,6 +139,55 @@ TEST(CodePageOracle, DoubleBytePagesDecodeAsWindows) {
   }
 }
 
+// Windows here knows no EUC or ISO-2022 page, but its double-byte pages hold
+// the same 94 x 94 sets: GB 2312 and KS C 5601 at the EUC bytes of 936 and
+// 949, JIS X 0208 at the Shift_JIS bytes of 932. Every character our EUC
+// decoders give must be Windows' character for those bytes; for KS C 5601,
+// whose rows 949 extends nowhere, the defined positions must be the same too.
+TEST(CodePageOracle, EucSetsAgreeWithTheDoubleBytePages) {
+  auto windows = [](UINT cp, const char* in) -> int32_t {
+    wchar_t w[2] = {};
+    return MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, in, 2, w, 2) == 1 ? w[0] : -1;
+  };
+  auto ours = [](int32_t cp, const char* in, int n) -> int32_t {
+    char16_t u[4] = {};
+    return MultiByteToWide(in, n, u, 4, cp) == 1 ? u[0] : -1;
+  };
+  auto kscRow = [](int row) { return (row >= 0x21 && row <= 0x2C) || (row >= 0x30 && row <= 0x48) || (row >= 0x4A && row <= 0x7D); };
+  int compared[3] = {}, differences = 0;
+  for (int row = 0x21; row <= 0x7E; ++row) {
+    for (int col = 0x21; col <= 0x7E; ++col) {
+      const char euc[2] = {static_cast<char>(row | 0x80), static_cast<char>(col | 0x80)};
+      // Shift_JIS bytes of the JIS X 0208 position.
+      const int r = row - 0x21, c = col - 0x21;
+      const int s1 = r / 2 + (r / 2 + 0x81 > 0x9F ? 0xC1 : 0x81);
+      const int s2 = r % 2 == 0 ? c + 0x40 + (c + 0x40 >= 0x7F ? 1 : 0) : c + 0x9F;
+      const char sjis[2] = {static_cast<char>(s1), static_cast<char>(s2)};
+      const struct {
+        int32_t euc;
+        UINT dbcs;
+        const char* bytes;
+        bool sameSet;
+      } pages[] = {{51936, 936, euc, false}, {51949, 949, euc, kscRow(row)}, {51932, 932, sjis, false}};
+      // EUC-JP's rows from 0xF5 are user-defined characters, not JIS X 0208.
+      const int pageCount = row <= 0x74 ? 3 : 2;
+      for (int p = 0; p < pageCount; ++p) {
+        const int32_t mine = ours(pages[p].euc, euc, 2);
+        const int32_t theirs = windows(pages[p].dbcs, pages[p].bytes);
+        if (mine < 0 && !(pages[p].sameSet && theirs >= 0)) continue;
+        ++compared[p];
+        if (mine != theirs && ++differences <= 8)
+          ADD_FAILURE() << "code page " << pages[p].euc << " row " << std::hex << row << " column " << col << ": ours "
+                        << mine << ", Windows " << pages[p].dbcs << " " << theirs;
+      }
+    }
+  }
+  EXPECT_EQ(differences, 0);
+  EXPECT_GT(compared[0], 7400);  // GB 2312
+  EXPECT_GT(compared[1], 8200);  // KS C 5601
+  EXPECT_GT(compared[2], 6800);  // JIS X 0208
+}
+
 TEST(CodePageOracle, AnsiCodePageIsTheSystems) {
   EXPECT_EQ(GetAnsiCodePage(), static_cast<int32_t>(GetACP()));
   const char c = '\x80';

@@ -42,6 +42,14 @@ TEST(CodePages, Families) {
   EXPECT_FALSE(IsEucCodePage(50220));
 }
 
+TEST(CodePages, Page858IsPage850WithTheEuro) {
+  // Windows installations without 858 cannot check it; 850 is checked.
+  const char16_t* a = GetSingleByteTable(850);
+  const char16_t* b = GetSingleByteTable(858);
+  ASSERT_NE(a, b);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(int{b[i]}, i == 0xD5 ? 0x20AC : int{a[i]}) << i;
+}
+
 TEST(CodePages, TellingExamples) {
   struct Case {
     int32_t cp;
@@ -74,6 +82,7 @@ TEST(CodePages, TellingExamples) {
       {51932, "\x8F\xF5\xA2", u"\uE3AD"},
       {51936, "\xB0\xA1z", u"\u554Az"},
       {51949, "\xB0\xA1", u"\uAC00"},
+      {51949, "\xA4\xD4\xA4\xA1", u"\u3164\u3131"},  // the Hangul filler is a character
       {50221, "\x1B$B\x30\x21", u"\u4E9C"},
       {50221, "a\x1B$B\x30\x21\x30\x22\x1B(Bb", u"a\u4E9C\u5516b"},
       {50221, "\x1B(J\x5C\x7E", u"\u00A5\u203E"},
@@ -83,7 +92,8 @@ TEST(CodePages, TellingExamples) {
       {50227, "\x1B$)A\x0E\x30\x21\x0Fz", u"\u554Az"},
       {50227, "\x1B$)G\x0E\x44\x21\x0F", u"\u4E00"},
       {50227, "\x1B$*H\x1BN\x21\x21", u"\u4E42"},
-      {50221, "\x1B$B\x30\x21\n\x30\x22", u"\u4E9C\n\u5516"},  // controls pass in every state
+      {50221, "a\n\x1B(J\r\n\x5C", u"a\n\r\n\u00A5"},  // controls pass in the one-byte sets
+      {50227, "\x1B$)A\t\x0E\x30\x21\x0F\n", u"\t\u554A\n"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Hex(Decode(c.bytes, c.cp)), Hex(c.units)) << "code page " << c.cp << " " << c.bytes;
@@ -107,6 +117,12 @@ TEST(CodePages, EucStopsAtTheFirstFault) {
       {50227, std::string("\x0E\x30\x21"), u""},  // SO before a designation
       {50227, std::string("\x1BN\x21\x21"), u""},  // SS2 before ESC $ * H
       {50227, std::string("a\x1B$)"), u"a"},
+      // Inside a two-byte set every byte is half of a pair: a control byte
+      // there is no character.
+      {50221, std::string("\x1B$B\x30\x21\n\x30\x22"), u"\u4E9C"},
+      {50221, std::string("\x1B$(D\x30\x21\r\n"), u"\u4E02"},
+      {50221, std::string("\x1B(I\x31\n"), u"\uFF71"},
+      {50227, std::string("\x1B$)A\x0E\x30\x21\n\x30\x21"), u"\u554A"},
   };
   for (const auto& c : cases) EXPECT_EQ(Hex(Decode(c.bytes, c.cp)), Hex(c.units)) << c.cp;
 }

@@ -152,6 +152,7 @@ eFaultVerdict FaultingDecide(void*, const sFaultRecord&) {
 }
 
 TEST(FaultTrap, FaultInsideADeciderGoesToTheOuterTrap) {
+  g_faultingDecider = {};
   sDecisions outerSays;
   cFaultTrap outer(&Decide, &outerSays);
   cFaultTrap inner(&FaultingDecide, nullptr);

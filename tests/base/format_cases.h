@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace formatcases {
+
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 enum Kind { kNone, kInt, kUInt, kInt64, kDouble, kText, kNarrow, kWide, kChar, kStarInt, kStarStarDouble };
 
@@ -118,8 +122,52 @@ inline const Case kCases[] = {
     {"%#5x|", kUInt, 1, 0, nullptr, 0, 0, "  0x1|"},
     {"%ld", kInt, -5, 0, nullptr, 0, 0, "-5"},
     {"%I32d", kInt, -5, 0, nullptr, 0, 0, "-5"},
+    {"%+05d", kInt, 42, 0, nullptr, 0, 0, "+0042"},
+    {"%-+6d|", kInt, 42, 0, nullptr, 0, 0, "+42   |"},
+    {"% 05d", kInt, -42, 0, nullptr, 0, 0, "-0042"},
+    {"%+ d", kInt, 42, 0, nullptr, 0, 0, "+42"},
+    {"%-#8x|", kUInt, 0xAB, 0, nullptr, 0, 0, "0xab    |"},
+    {"%#08o", kUInt, 8, 0, nullptr, 0, 0, "00000010"},
+    {"%.5u", kUInt, 42, 0, nullptr, 0, 0, "00042"},
+    {"%020lld", kInt64, 1, 0, nullptr, 0, 0, "00000000000000000001"},
+    {"%+lld", kInt64, 0, 0, nullptr, 0, 0, "+0"},
+    {"%.0f", kDouble, 0, 1e15 + 0.5, nullptr, 0, 0, "1000000000000001"},
+    {"%.3f", kDouble, 0, -0.0005, nullptr, 0, 0, "-0.001"},
+    {"%.3f", kDouble, 0, -0.0004, nullptr, 0, 0, "-0.000"},
+    {"%10.4f|", kDouble, 0, 3.14159265, nullptr, 0, 0, "    3.1416|"},
+    {"%-10.1f|", kDouble, 0, -7.25, nullptr, 0, 0, "-7.3      |"},
+    {"%f", kDouble, 0, 123456789.125, nullptr, 0, 0, "123456789.125000"},
+    {"%.2f", kDouble, 0, 5e-324, nullptr, 0, 0, "0.00"},
+    {"%.0f", kDouble, 0, 1.7976931348623157e308, nullptr, 0, 0,
+     "179769313486231570814527423731704356798070567525844996598917476803157260780028538760589558632766878171540458953514382464234321326889464182768467546703"
+     "537516986049910576551282076245490090389328944075868508455133942304583236903222948165808559332123348274797826204144723168738177180919299881250404026184124858368"},
+    {"%08.3f", kDouble, 0, 2.5, nullptr, 0, 0, "0002.500"},
+    {"[%-5s]", kText, 0, 0, "abcdefg", 0, 0, "[abcdefg]"},
+    {"[%.0s]", kText, 0, 0, "abc", 0, 0, "[]"},
     {"%.1f%%", kDouble, 0, 45.25, nullptr, 0, 0, "45.3%"},
     {"%*.*f|", kStarStarDouble, 0, 3.14159, nullptr, 8, 3, "   3.142|"},
+    // Infinities and NaNs go through the runtime's digit path: the letters
+    // are cut and rounded like fraction digits.
+    {"%f", kDouble, 0, kInf, nullptr, 0, 0, "1.#INF00"},
+    {"%f", kDouble, 0, -kInf, nullptr, 0, 0, "-1.#INF00"},
+    {"%.0f", kDouble, 0, kInf, nullptr, 0, 0, "1"},
+    {"%#.0f", kDouble, 0, kInf, nullptr, 0, 0, "1"},
+    {"%.1f", kDouble, 0, kInf, nullptr, 0, 0, "1.$"},
+    {"%.2f", kDouble, 0, kInf, nullptr, 0, 0, "1.#J"},
+    {"%+.3f", kDouble, 0, kInf, nullptr, 0, 0, "+1.#IO"},
+    {"%.10f", kDouble, 0, kInf, nullptr, 0, 0, "1.#INF000000"},
+    {"%010.1f", kDouble, 0, -kInf, nullptr, 0, 0, "-0000001.$"},
+    {"%12f|", kDouble, 0, kInf, nullptr, 0, 0, "    1.#INF00|"},
+    {"%f", kDouble, 0, kNaN, nullptr, 0, 0, "1.#QNAN0"},
+    {"%-9.2f|", kDouble, 0, kNaN, nullptr, 0, 0, "1.#R     |"},
+    {"%f", kDouble, 0, -kNaN, nullptr, 0, 0, "-1.#IND00"},
+    {"% .5f", kDouble, 0, -kNaN, nullptr, 0, 0, "-1.#IND0"},
+    // An unknown conversion prints its character and takes no argument; a
+    // conversion cut off by the end of the format prints nothing.
+    {"[%y|%d]", kInt, 5, 0, nullptr, 0, 0, "[y|5]"},
+    {"[%-5q|%d]", kInt, 6, 0, nullptr, 0, 0, "[q|6]"},
+    {"end%", kNone, 0, 0, nullptr, 0, 0, "end"},
+    {"end%-5", kNone, 0, 0, nullptr, 0, 0, "end"},
 };
 
 // Latin-1 text in the character type C.

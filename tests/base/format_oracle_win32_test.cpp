@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/format.h"
@@ -31,13 +32,13 @@ TEST(FormatOracle, NarrowMatchesRuntime) {
   ASSERT_NE(rt.narrow, nullptr);
   for (const auto& c : formatcases::kCases) {
     const std::string theirs = formatcases::Run<char>(c, [&](const char* f, auto... args) {
-      char buf[256] = {};
-      rt.narrow(buf, 255, f, args...);
+      char buf[512] = {};
+      rt.narrow(buf, 511, f, args...);
       return std::string(buf);
     });
     const std::string ours = formatcases::Run<char>(c, [](const char* f, auto... args) {
-      char buf[256];
-      FormatA(buf, 256, f, args...);
+      char buf[512];
+      FormatA(buf, 512, f, args...);
       return std::string(buf);
     });
     EXPECT_EQ(ours, theirs) << "format " << c.format;
@@ -49,13 +50,13 @@ TEST(FormatOracle, WideMatchesRuntime) {
   ASSERT_NE(rt.wide, nullptr);
   for (const auto& c : formatcases::kCases) {
     const std::u16string theirs = formatcases::Run<char16_t>(c, [&](const char16_t* f, auto... args) {
-      char16_t buf[256] = {};
-      rt.wide(tw::ToWin(buf), 255, tw::ToWin(f), args...);
+      char16_t buf[512] = {};
+      rt.wide(tw::ToWin(buf), 511, tw::ToWin(f), args...);
       return std::u16string(buf);
     });
     const std::u16string ours = formatcases::Run<char16_t>(c, [](const char16_t* f, auto... args) {
-      char16_t buf[256];
-      FormatW(buf, 256, f, args...);
+      char16_t buf[512];
+      FormatW(buf, 512, f, args...);
       return std::u16string(buf);
     });
     EXPECT_EQ(ours, theirs) << "format " << c.format;
@@ -102,6 +103,36 @@ TEST(ScanOracle, MatchesRuntime) {
     EXPECT_EQ(b2, b1);
     EXPECT_EQ(x2, x1);
     EXPECT_EQ(y2, y1);
+  }
+}
+
+TEST(ScanOracle, TextFieldsMatchRuntime) {
+  HMODULE m = LoadLibraryW(L"msvcrt.dll");
+  ASSERT_NE(m, nullptr);
+  auto sscanf = reinterpret_cast<ScanFn>(reinterpret_cast<void*>(GetProcAddress(m, "sscanf")));
+  ASSERT_NE(sscanf, nullptr);
+  struct Case {
+    const char* text;
+    const char* format;  // a text field, then an int
+  } cases[] = {
+      {"  key 42", "%15s %d"},      {"abcdef", "%3s%d"},          {"ab 7", "%3c%d"},
+      {" x7", "%c%d"},              {"abc123", "%[a-c]%d"},       {"name,12", "%[^,],%d"},
+      {"]]x5", "%[]]x%d"},          {"a-b-c9", "%[a-]%d"},        {"12345", "%3[0-9]%d"},
+      {"", "%s%d"},                 {"   ", "%s%d"},              {"zz", "%[0-9]%d"},
+      {"one two", "%*s %s"},        {"x\ty 3", "%s\ty %d"},     {"a:1", "%[^:]:%d"},
+  };
+  for (const auto& c : cases) {
+    char s1[32], s2[32];
+    std::memset(s1, 'Q', sizeof s1);
+    std::memset(s2, 'Q', sizeof s2);
+    int i1 = 555, i2 = 555;
+    const bool twoTexts = std::string(c.format) == "%*s %s";
+    const int theirs = twoTexts ? sscanf(c.text, c.format, s1) : sscanf(c.text, c.format, s1, &i1);
+    const int ours = twoTexts ? ScanA(c.text, c.format, s2) : ScanA(c.text, c.format, s2, &i2);
+    SCOPED_TRACE(std::string("text \"") + c.text + "\" format " + c.format);
+    EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(std::string(s2, sizeof s2), std::string(s1, sizeof s1));
+    EXPECT_EQ(i2, i1);
   }
 }
 

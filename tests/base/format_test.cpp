@@ -18,8 +18,8 @@ using formatcases::Widen;
 TEST(Format, TableNarrow) {
   for (const auto& c : kCases) {
     const std::string got = formatcases::Run<char>(c, [](const char* f, auto... args) {
-      char buf[256];
-      const int32_t n = FormatA(buf, 256, f, args...);
+      char buf[512];
+      const int32_t n = FormatA(buf, 512, f, args...);
       EXPECT_EQ(n, static_cast<int32_t>(std::strlen(buf))) << f;
       return std::string(buf);
     });
@@ -30,8 +30,8 @@ TEST(Format, TableNarrow) {
 TEST(Format, TableWide) {
   for (const auto& c : kCases) {
     const std::u16string got = formatcases::Run<char16_t>(c, [](const char16_t* f, auto... args) {
-      char16_t buf[256];
-      const int32_t n = FormatW(buf, 256, f, args...);
+      char16_t buf[512];
+      const int32_t n = FormatW(buf, 512, f, args...);
       EXPECT_EQ(n, WideLength(buf));
       return std::u16string(buf);
     });
@@ -50,10 +50,14 @@ TEST(Format, OtherWidthTextAndCharacters) {
 
 TEST(Format, SpecialDoublesAndUnknownConversions) {
   char a[64];
-  FormatA(a, 64, "%f|%f|%f", INFINITY, -INFINITY, NAN);
-  EXPECT_EQ(std::string(a), "1.#INF|-1.#INF|1.#QNAN");
-  FormatA(a, 64, "%q|%5k|end%", 1);
-  EXPECT_EQ(std::string(a), "%q|%5k|end%");
+  FormatA(a, 64, "%f|%f|%f|%.2f", INFINITY, -INFINITY, -NAN, NAN);
+  EXPECT_EQ(std::string(a), "1.#INF00|-1.#INF00|-1.#IND00|1.#R");
+  FormatA(a, 64, "%q|%5k|%d|end%", 1);
+  EXPECT_EQ(std::string(a), "q|k|1|end");
+  // A precision far beyond the letters pads with zeros, never past capacity.
+  char16_t w[8];
+  EXPECT_EQ(FormatW(w, 8, u"%.1000f", INFINITY), 7);
+  EXPECT_EQ(std::u16string(w), u"1.#INF0");
 }
 
 TEST(Format, NeverWritesPastCapacity) {

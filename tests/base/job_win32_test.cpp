@@ -233,21 +233,66 @@ TEST(JobAbort, JobHoldingOurLockIsNotAborted) {
   EXPECT_TRUE(entered);
 }
 
+// Work that enters and leaves one of our locks all the time, allocating as
+// it goes: however the abort catches it, the lock must not be left held.
+TEST(JobAbort, AbortNeverAbandonsAHeldLock) {
+  cCriticalSection shared;
+  long counter = 0;
+  cScriptedJob job;
+  job.work = [&](cScriptedJob&) -> int32_t {
+    for (;;) {
+      cSafeCriticalSectionAccess guard(&shared);
+      auto* block = new long(counter);
+      counter = *block + 1;
+      delete block;
+    }
+  };
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(job.Start());
+    ASSERT_TRUE(job.WaitFor("R"));
+    // The lock is free between two rounds of the loop, so the abort
+    // catches the thread there within its bound.
+    ASSERT_TRUE(job.Stop(10));
+    EXPECT_EQ(job.Log(), "S R Q X F0 A");
+    job.ClearLog();
+    std::atomic<bool> entered{false};
+    std::thread other([&] {
+      cSafeCriticalSectionAccess guard(&shared);
+      entered = true;
+    });
+    other.join();
+    ASSERT_TRUE(entered);
+  }
+  EXPECT_GT(counter, 0);
+}
+
 std::atomic<bool> g_cameBack{false};
 
 TEST(JobAbort, DestroyingADetachedJobKeepsItsThreadAway) {
+  // Touches nothing of its own after the wait, so that the base destructor's
+  // stop is the only one.
+  struct cBlockedJob : cJob {
+    cEvent* release = nullptr;
+    std::atomic<bool> waiting{false};
+    int32_t Run() override {
+      cEvent* event = release;
+      waiting = true;
+      event->Wait();
+      g_cameBack = true;  // would go on into the freed job
+      return 0;
+    }
+  };
   auto release = std::make_unique<cEvent>();
   ASSERT_TRUE(release->Create(nullptr, false, true));
-  cEvent* event = release.get();
-  auto job = std::make_unique<cScriptedJob>();
-  job->work = [event](cScriptedJob&) {
-    event->Wait();
-    g_cameBack = true;  // would go on into the freed job
-    return 0;
-  };
+  auto job = std::make_unique<cBlockedJob>();
+  job->release = release.get();
   ASSERT_TRUE(job->Start());
-  ASSERT_TRUE(job->WaitFor("R"));
+  while (!job->waiting) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(20ms);  // into the wait
+  const auto t0 = std::chrono::steady_clock::now();
   job.reset();  // gives up after its stop and abort time
+  EXPECT_GE(ElapsedMs(t0), static_cast<int64_t>(cJob::kStopTimeoutMs));
   release->Set();
   std::this_thread::sleep_for(300ms);
   EXPECT_FALSE(g_cameBack) << "the abandoned thread must stay suspended";

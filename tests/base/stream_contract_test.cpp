@@ -3,6 +3,7 @@
 // by design, the row says how in one column per behaviour.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "base/fileio.h"
 #include "base/memio.h"
 #include "tests/support/scripted_stream.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -117,7 +119,24 @@ struct WriterSubject : Subject {
   }
 };
 
+struct FileSubject : Subject {
+  twtest::TempDir dir;
+  std::string path = dir.path() + "/stream.bin";
+  cFileIO file;
+  FileSubject() {
+    std::ofstream(path, std::ios::binary) << kContent;
+    file.Open(std::u16string(path.begin(), path.end()).c_str(), kFileRead | kFileWrite);
+    stream = &file;
+  }
+  std::string Backing() override {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
 const Kind kKinds[] = {
+    {"File", [] { return std::make_unique<FileSubject>(); }, true, WriteMode::kExtends, true,
+     BadSeekFromEnd::kUnchanged, SetSizeMode::kResizes, ClonePos::kStart, false, 1},
     {"Mem", [] { return std::make_unique<MemSubject>(); }, true, WriteMode::kExtends, false,
      BadSeekFromEnd::kToZero, SetSizeMode::kResizes, ClonePos::kEnd, true, 2},
     {"BufWrapperWritable", [] { return std::make_unique<WrapSubject>(true); }, true,

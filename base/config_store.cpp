@@ -1,0 +1,376 @@
+// See base/config_store.h.
+#include "base/config_store.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "base/dirlist.h"
+#include "base/paths.h"
+#include "base/strings.h"
+#include "base/time.h"
+
+namespace {
+
+// cFileIO flags: read and write access, shared for reading and writing.
+constexpr int kReadWriteShared = 3;
+constexpr int kReadShared = 1;
+
+// The whole stream, from position 0, into out.
+bool ReadWhole(cFileIOTarget& file, _typebuf<char>& out) {
+  const uint64_t size = file.GetSize();
+  if (size > tw::kMaxSectionFileSize || !file.Seek(0)) return false;
+  out.Reallocate(static_cast<int32_t>(size));
+  return size == 0 || file.ReadExact(out.data, static_cast<uint32_t>(size));
+}
+
+// Writes image over the start of file in one call, then cuts the file to it.
+bool WriteImage(cFileIOTarget& file, const _typebuf<char>& image) {
+  return file.Seek(0) && file.WriteExact(image.data, static_cast<uint32_t>(image.count)) &&
+         file.SetSize(static_cast<uint64_t>(image.count));
+}
+
+// Called with the section file locked. A pending copy that parses completely
+// is a save that was cut short after the copy was written: its image goes
+// into the file. A strict prefix of an image never parses (the root's end
+// marker is its last byte), so a torn copy is one whose save never touched
+// the file; it is dropped.
+bool ApplyPending(cFileIOTarget& file, const char16_t* pendingPath) {
+  if (GetPathKind(pendingPath) != tw::kPathFile) return true;
+  _typebuf<char> image;
+  bool complete = false;
+  {
+    cFileIO pending;
+    if (pending.Open(pendingPath, kReadShared) && ReadWhole(pending, image)) {
+      cConfigNode probe;
+      complete = tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), probe);
+    }
+  }
+  if (complete && !WriteImage(file, image)) return false;
+  DeleteFileLong(pendingPath);
+  return true;
+}
+
+bool WriteNewFile(const char16_t* path, const void* bytes, uint32_t size) {
+  cFileIO file;
+  return file.Create(path, kReadWriteShared) && file.WriteExact(bytes, size);
+}
+
+bool SameValue(const cConfigNode& a, const cConfigNode& b) {
+  return a.value.count == b.value.count &&
+         (a.value.count == 0 || std::memcmp(a.value.data, b.value.data, static_cast<size_t>(a.value.count)) == 0);
+}
+
+// Applies the differences between base and mine to target: changed values,
+// keys added and keys deleted. A key deleted in target (by another process)
+// stays deleted unless mine changed something below it.
+bool MergeChanges(cConfigNode& target, const cConfigNode& base, const cConfigNode& mine, int32_t depth) {
+  if (depth > tw::kConfigMaxDepth) return false;
+  if (!SameValue(base, mine)) {
+    target.value.Reallocate(mine.value.count);
+    if (mine.value.count > 0) std::memcpy(target.value.data, mine.value.data, static_cast<size_t>(mine.value.count));
+  }
+  using tChildren = cConfigNode::tChildren;
+  for (auto* b = base.children.First(); b != nullptr; b = tChildren::Next(b))
+    if (mine.children.FindNode(b->key) == nullptr) target.children.EraseKey(b->key);
+  const cConfigNode empty;
+  for (auto* m = mine.children.First(); m != nullptr; m = tChildren::Next(m)) {
+    const cConfigNode* b = base.children.Find(m->key);
+    cConfigNode* t = target.children.Find(m->key);
+    if (b != nullptr && t == nullptr) {
+      if (cConfigNode::SameTree(*b, m->value)) continue;
+      b = nullptr;  // deleted there, changed here: ours comes back whole
+    }
+    if (t == nullptr) t = target.children.FindOrInsert(cPackedKey(m->key));
+    if (t == nullptr || !MergeChanges(*t, b != nullptr ? *b : empty, m->value, depth + 1)) return false;
+  }
+  return true;
+}
+
+// Appends the hexadecimal digits of v.
+void AppendHex(_guardchar<char16_t>& text, uint64_t v) {
+  char16_t digits[17];
+  int32_t n = 0;
+  do {
+    digits[n++] = u"0123456789abcdef"[v & 15];
+    v >>= 4;
+  } while (v != 0);
+  const int32_t old = WideLength(text.text);
+  _guardchar<char16_t> joined;
+  joined.AllocateZeroed(static_cast<uint32_t>(old + n + 1));
+  if (old > 0) std::memcpy(joined.text, text.text, static_cast<size_t>(old) * sizeof(char16_t));
+  for (int32_t i = 0; i < n; ++i) joined.text[old + i] = digits[n - 1 - i];
+  text = std::move(joined);
+}
+
+}  // namespace
+
+cCIAppConfig::cCIAppConfig() = default;
+
+cCIAppConfig::~cCIAppConfig() = default;
+
+void cCIAppConfig::BuildPath(const char16_t* sub, const char16_t* leaf, _guardchar<char16_t>& out) const {
+  const int32_t subLength = sub != nullptr ? WideLength(sub) + 1 : 0;
+  const int32_t leafLength = WideLength(leaf);
+  _guardchar<char16_t> path;
+  path.AllocateZeroed(static_cast<uint32_t>(rootFolderLength_ + 1 + subLength + leafLength + 1));
+  char16_t* p = path.text;
+  std::memcpy(p, rootFolder_.text, static_cast<size_t>(rootFolderLength_) * sizeof(char16_t));
+  p += rootFolderLength_;
+  *p++ = u'/';
+  if (sub != nullptr) {
+    std::memcpy(p, sub, static_cast<size_t>(subLength - 1) * sizeof(char16_t));
+    p += subLength - 1;
+    *p++ = u'/';
+  }
+  if (leafLength > 0) std::memcpy(p, leaf, static_cast<size_t>(leafLength) * sizeof(char16_t));
+  out = std::move(path);
+}
+
+bool cCIAppConfig::SetRootFolder(const char16_t* name) {
+  // A failure leaves no folder: nothing resolves until a later success.
+  rootFolder_.Clear();
+  rootFolderLength_ = 0;
+  if (name == nullptr || name[0] == 0) return false;
+  if (GetPathKind(name) == tw::kPathDirectory) {
+    rootFolder_.Assign(name);
+  } else {
+    _guardchar<char16_t> folder;
+    if (!GetUserDataFolder(folder, name)) return false;
+    rootFolder_ = std::move(folder);
+  }
+  rootFolderLength_ = WideLength(rootFolder_.text);
+  return true;
+}
+
+bool cCIAppConfig::Create(const char16_t* name) {
+  if (!SetRootFolder(name)) return false;
+  if (GetPathKind(rootFolder_.text) != tw::kPathMissing) return false;
+  return CreateDirectoryLong(rootFolder_.text);
+}
+
+bool cCIAppConfig::Open(const char16_t* name) {
+  sections_.Clear();
+  if (!SetRootFolder(name)) return false;
+  if (GetPathKind(rootFolder_.text) != tw::kPathDirectory) return false;
+  cDirListing listing;
+  if (!listing.ReadDirectory(rootFolder_.text, true)) return false;
+  _guardchar<char16_t> path;
+  for (auto* e = listing.Entries().First(); e != nullptr; e = cSortedTree<int32_t, sDirEntry>::Next(e)) {
+    if (e->value.kind != sDirEntry::kFile) continue;
+    BuildPath(nullptr, e->value.path.text, path);
+    sFileStamp stamp;
+    if (!GetFileStamp(path.text, stamp)) continue;
+    sConfigSection* section = sections_.FindOrInsert(cPackedKey().FromWide(e->value.path.text, -1));
+    if (section == nullptr) continue;
+    section->changed = 0;
+    section->stamp = stamp;
+    section->name.Assign(e->value.path.text);
+    LoadSectionFile(path.text, *section);  // a failed load keeps what was read
+  }
+  return true;
+}
+
+bool cCIAppConfig::LoadSectionFile(const char16_t* path, sConfigSection& section) {
+  cSafeCriticalSectionAccess guard(&lock_);
+  section.root.Clear();
+  section.base.Clear();
+  cFileIO file;
+  if (!file.Open(path, kReadWriteShared) || !file.Lock(0, 4)) return false;
+  _guardchar<char16_t> pendingPath;
+  BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
+  _typebuf<char> image;
+  if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, image)) return false;
+  // Taken under the lock: no save can come between this stamp and the
+  // bytes just read.
+  GetFileStamp(path, section.stamp);
+  const bool ok = tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), section.root);
+  section.base.CopyFrom(section.root);
+  return ok;
+}
+
+bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section) {
+  cFileIO file;
+  if (!file.Open(path, kReadWriteShared) || !file.Lock(0, 4)) return false;
+  _guardchar<char16_t> pendingFolder, pendingPath;
+  BuildPath(nullptr, tw::kPendingFolder, pendingFolder);
+  BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
+  _typebuf<char> current;
+  if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, current)) return false;
+  // What the file holds now (another process may have saved since this
+  // section was read); a foreign or damaged file contributes what decodes.
+  cConfigNode merged;
+  tw::ParseSectionImage(current.data, static_cast<uint32_t>(current.count), merged);
+  if (!MergeChanges(merged, section.base, section.root, 0)) return false;
+  _typebuf<char> image;
+  if (!tw::BuildSectionImage(merged, image)) return false;
+  if (!CreateDirectoryLong(pendingFolder.text) ||
+      !WriteNewFile(pendingPath.text, image.data, static_cast<uint32_t>(image.count)))
+    return false;
+  // A failure from here on leaves the complete pending copy, which the next
+  // holder of the lock writes into the file.
+  if (!WriteImage(file, image)) return false;
+  DeleteFileLong(pendingPath.text);
+  sFileStamp stamp;
+  GetFileStamp(path, stamp);
+  tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), section.root);
+  section.base.CopyFrom(section.root);
+  section.stamp = stamp;
+  return true;
+}
+
+bool cCIAppConfig::CreateSectionFile(const char16_t* path) {
+  if (GetPathKind(path) != tw::kPathMissing) return false;
+  _guardchar<char16_t> pendingFolder, temporary;
+  BuildPath(nullptr, tw::kPendingFolder, pendingFolder);
+  if (!CreateDirectoryLong(pendingFolder.text)) return false;
+  // Unique among the processes sharing the folder: time, serial, address.
+  static std::atomic<uint32_t> serial{0};
+  _guardchar<char16_t> leaf(u"new-");
+  AppendHex(leaf, GetMicroseconds());
+  AppendHex(leaf, serial.fetch_add(1) + 0x100000000ull);
+  AppendHex(leaf, reinterpret_cast<uintptr_t>(this) + (uint64_t{1} << 63));
+  BuildPath(tw::kPendingFolder, leaf.text, temporary);
+  static constexpr char kEmptySection[7] = {'Q', 'X', 'V', 'C', 0, 0, 0};
+  if (!WriteNewFile(temporary.text, kEmptySection, sizeof kEmptySection)) {
+    DeleteFileLong(temporary.text);
+    return false;
+  }
+  // Never replaces: a file that another process created meanwhile stays.
+  if (MoveFileLong(temporary.text, path)) return true;
+  DeleteFileLong(temporary.text);
+  return false;
+}
+
+cConfigNode* cCIAppConfig::FindSection(const char* name, bool create) {
+  if (name == nullptr || name[0] == 0 || rootFolder_.text == nullptr) return nullptr;
+  _guardchar<char16_t> wide, path;
+  Utf8ToWide(name, static_cast<int32_t>(std::strlen(name)), wide);
+  BuildPath(nullptr, wide.text, path);
+  cPackedKey key;
+  key.FromWide(wide.text, -1);
+  sConfigSection* section = sections_.Find(key);
+  if (section != nullptr) {
+    sFileStamp now;
+    if (section->changed == 0 && GetFileStamp(path.text, now) && now != section->stamp)
+      LoadSectionFile(path.text, *section);
+  } else {
+    const int kind = GetPathKind(path.text);
+    if (kind == tw::kPathMissing) {
+      if (!create) return nullptr;
+      // A file that appeared since the test above is loaded, not replaced.
+      if (!CreateSectionFile(path.text) && GetPathKind(path.text) != tw::kPathFile) return nullptr;
+    } else if (kind != tw::kPathFile) {
+      return nullptr;
+    }
+    section = sections_.FindOrInsert(std::move(key));
+    if (section == nullptr) return nullptr;
+    section->changed = 0;
+    section->name = std::move(wide);
+    if (!LoadSectionFile(path.text, *section)) return nullptr;
+  }
+  if (create) section->changed = 1;
+  return &section->root;
+}
+
+cConfigNode* cCIAppConfig::Child(const char* name, cConfigNode* parent, bool create) {
+  if (name == nullptr || name[0] == 0 || parent == nullptr || rootFolder_.text == nullptr) return nullptr;
+  if (IsTop(parent)) return FindSection(name, create);
+  cPackedKey key;
+  key.FromText(name, -1);
+  if (cConfigNode* child = parent->children.Find(key)) return child;
+  if (!create) return nullptr;
+  return parent->children.FindOrInsert(std::move(key));
+}
+
+bool cCIAppConfig::ValueSize(cConfigNode* node, uint32_t& size) {
+  if (node == nullptr || IsTop(node)) return false;
+  size = static_cast<uint32_t>(node->value.count);
+  return true;
+}
+
+bool cCIAppConfig::ReadBytes(void* buffer, uint32_t n, cConfigNode* node) {
+  if (buffer == nullptr || n == 0 || node == nullptr || IsTop(node) || node->value.count == 0) return false;
+  const uint32_t size = static_cast<uint32_t>(node->value.count);
+  std::memcpy(buffer, node->value.data, n < size ? n : size);
+  return true;
+}
+
+bool cCIAppConfig::WriteBytes(const void* bytes, uint32_t n, cConfigNode* node) {
+  if (node == nullptr || IsTop(node) || n > static_cast<uint32_t>(tw::kConfigMaxValueSize)) return false;
+  if (n == 0) {
+    node->value.Reset();
+    return true;
+  }
+  if (bytes == nullptr) return false;
+  // Copied before the old value is freed: bytes may point into it.
+  _typebuf<char> fresh(static_cast<int32_t>(n));
+  std::memcpy(fresh.data, bytes, n);
+  node->value = std::move(fresh);
+  return true;
+}
+
+bool cCIAppConfig::Save() {
+  bool ok = true;
+  _guardchar<char16_t> path;
+  for (auto* n = sections_.First(); n != nullptr; n = tSections::Next(n)) {
+    sConfigSection& section = n->value;
+    if (section.changed == 0) continue;
+    BuildPath(nullptr, section.name.text, path);
+    if (SaveSectionFile(path.text, section))
+      section.changed = 0;
+    else
+      ok = false;
+  }
+  return ok;
+}
+
+bool cCIAppConfig::RevertChanged() {
+  bool ok = true;
+  _guardchar<char16_t> path;
+  for (auto* n = sections_.First(); n != nullptr; n = tSections::Next(n)) {
+    sConfigSection& section = n->value;
+    if (section.changed == 0) continue;
+    BuildPath(nullptr, section.name.text, path);
+    if (LoadSectionFile(path.text, section))
+      section.changed = 0;
+    else
+      ok = false;
+  }
+  return ok;
+}
+
+bool cCIAppConfig::DeleteKey(const char* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  const char* slash = std::strrchr(path, '/');
+  // A whole section cannot be deleted; an empty last component names nothing.
+  if (slash == nullptr || slash == path || slash[1] == 0) return false;
+  _guardchar<char> parentPath;
+  parentPath.AssignN(path, static_cast<uint32_t>(slash - path));
+  cConfigNode* parent = Resolve(parentPath.text, true);
+  if (parent == nullptr) return false;
+  cPackedKey key;
+  key.FromText(slash + 1, -1);
+  return parent->children.EraseKey(key);
+}
+
+bool cCIAppConfig::Exists(const char* path) { return Resolve(path, false) != nullptr; }
+
+bool cCIAppConfig::EnumKeys(const char* path, tEnumCallback callback, void* user) {
+  if (path == nullptr || path[0] == 0 || callback == nullptr) return false;
+  cConfigNode* node = Resolve(path, false);
+  if (node == nullptr) return false;
+  _typebuf<char> bytes;
+  _guardchar<char> text;
+  cPackedKey key;
+  for (auto* n = node->children.First(); n != nullptr;) {
+    n->key.ToBytes(bytes);
+    text.AssignN(bytes.data, static_cast<uint32_t>(bytes.count));
+    if (!callback(text.text, user)) return false;
+    // The callback may have changed the children: find the key again.
+    key.FromText(text.text, -1);
+    n = node->children.FindNode(key);
+    if (n == nullptr) return true;
+    n = cConfigNode::tChildren::Next(n);
+  }
+  return true;
+}

@@ -1,0 +1,122 @@
+// Two processes save different keys of one section at the same time, many
+// rounds each: every key of every round must be in the file at the end.
+// The processes are this test program itself, started again with the
+// disabled worker test selected.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "base/config_store.h"
+#include "base/strings.h"
+#include "tests/base/scoped_env.h"
+#include "tests/support/test_support.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kRounds = 150;
+constexpr const char* kWorkerVariable = "TW_CONFIG_WORKER";
+
+std::u16string U(const std::string& utf8) {
+  _guardchar<char16_t> w;
+  Utf8ToWide(-1, utf8.c_str(), w);
+  return w.text != nullptr ? w.text : u"";
+}
+
+// This test program, found in the build folder the test runner names.
+std::string SelfPath() {
+  const char* folder = std::getenv("TW_BINARY_DIR");
+  if (folder == nullptr) return "";
+  std::string path(folder);
+#ifdef _WIN32
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  return path + "/test_base_config_concurrency.exe";
+#else
+  return path + "/test_base_config_concurrency";
+#endif
+}
+
+// Starts this program running the worker test; the worker reads its orders
+// from the environment it inherits. Returns a handle for Wait, -1 on failure.
+intptr_t StartWorker() {
+  const std::string self = SelfPath();
+  if (self.empty()) return -1;
+  const char* const args[] = {self.c_str(), "--gtest_filter=ConfigConcurrency.DISABLED_Worker",
+                              "--gtest_also_run_disabled_tests", nullptr};
+#ifdef _WIN32
+  return _spawnv(_P_NOWAIT, self.c_str(), args);
+#else
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execv(self.c_str(), const_cast<char* const*>(args));
+    _exit(127);
+  }
+  return pid;
+#endif
+}
+
+// The worker's exit code, or -1.
+int Wait(intptr_t worker) {
+#ifdef _WIN32
+  int status = -1;
+  if (_cwait(&status, worker, 0) == -1) return -1;
+  return status;
+#else
+  int status = 0;
+  if (waitpid(static_cast<pid_t>(worker), &status, 0) != static_cast<pid_t>(worker)) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+// Orders: "<folder>|<name>". Each round adds shared/<name>/<round> and
+// updates shared/<name>-last, then saves.
+TEST(ConfigConcurrency, DISABLED_Worker) {
+  const char* orders = std::getenv(kWorkerVariable);
+  ASSERT_NE(orders, nullptr);
+  const std::string text(orders);
+  const size_t bar = text.find('|');
+  ASSERT_NE(bar, std::string::npos);
+  const std::string name = text.substr(bar + 1);
+  cCIAppConfig store;
+  ASSERT_TRUE(store.Open(U(text.substr(0, bar)).c_str()));
+  for (int round = 0; round < kRounds; ++round) {
+    ASSERT_TRUE(store.SetInt(("shared/" + name + "/" + std::to_string(round)).c_str(), round));
+    ASSERT_TRUE(store.SetInt(("shared/" + name + "-last").c_str(), round));
+    ASSERT_TRUE(store.Save()) << "round " << round;
+  }
+}
+
+TEST(ConfigConcurrency, TwoProcessesSavingOneSectionLoseNoUpdate) {
+  twtest::TempDir tmp;
+  intptr_t workers[2];
+  const char* names[2] = {"first", "second"};
+  for (int i = 0; i < 2; ++i) {
+    twtest::ScopedEnv orders(kWorkerVariable, (tmp.path() + "|" + names[i]).c_str());
+    workers[i] = StartWorker();
+    ASSERT_NE(workers[i], -1);
+  }
+  for (intptr_t w : workers) EXPECT_EQ(Wait(w), 0);
+
+  cCIAppConfig store;
+  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  for (const char* name : names) {
+    EXPECT_EQ(store.GetInt(("shared/" + std::string(name) + "-last").c_str()), kRounds - 1) << name;
+    int missing = 0;
+    for (int round = 0; round < kRounds; ++round) {
+      uint64_t v = 0;
+      if (!store.GetInt64(("shared/" + std::string(name) + "/" + std::to_string(round)).c_str(), v) ||
+          v != static_cast<uint64_t>(round))
+        ++missing;
+    }
+    EXPECT_EQ(missing, 0) << name;
+  }
+}
+
+}  // namespace

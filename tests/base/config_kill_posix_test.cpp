@@ -1,0 +1,97 @@
+// A writer killed (SIGKILL) at random points while it saves a section over
+// and over: after each kill the section file loads completely, with the
+// content of one whole save.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "base/config_store.h"
+#include "base/strings.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::u16string U(const std::string& utf8) {
+  _guardchar<char16_t> w;
+  Utf8ToWide(-1, utf8.c_str(), w);
+  return w.text != nullptr ? w.text : u"";
+}
+
+// Large enough that writing the file takes a good part of each save, so that
+// kills land inside that write (a kill between two pages of one write cuts
+// it short).
+constexpr int kValueBytes = 60000;
+constexpr int kKeyCount = 16;
+std::string Key(int k) { return "sec/" + std::string(1, static_cast<char>('a' + k)); }
+
+std::string Payload(uint32_t round, int which) {
+  std::string s(kValueBytes, '\0');
+  std::memcpy(s.data(), &round, 4);
+  for (int i = 4; i < kValueBytes; ++i) s[i] = static_cast<char>((round * 31 + which * 7 + i) & 0xFF);
+  return s;
+}
+
+[[noreturn]] void WriteForever(const std::u16string& folder, uint32_t firstRound) {
+  cCIAppConfig store;
+  if (!store.Open(folder.c_str())) _exit(2);
+  for (uint32_t round = firstRound;; ++round) {
+    for (int k = 0; k < kKeyCount; ++k) {
+      const std::string p = Payload(round, k);
+      if (!store.SetBytes(Key(k).c_str(), p.data(), static_cast<uint32_t>(p.size()))) _exit(3);
+    }
+    if (!store.Save()) _exit(4);
+  }
+}
+
+TEST(ConfigKill, KilledSaveLeavesOldOrNewContent) {
+  twtest::TempDir tmp;
+  const std::u16string folder = U(tmp.path());
+  const std::u16string path = folder + u"/sec";
+  std::mt19937 random(12345);
+  uint32_t lastRound = 0;
+  bool seenValues = false;
+  for (int kill = 0; kill < 120; ++kill) {
+    const pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) WriteForever(folder, lastRound + 1);
+    usleep(5000 + random() % 60000);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself with " << WEXITSTATUS(status);
+
+    cCIAppConfig store;
+    ASSERT_TRUE(store.Open(folder.c_str()));
+    sConfigSection section;
+    section.name.Assign(u"sec");
+    if (!seenValues && !store.Exists("sec")) continue;  // killed before the file was made
+    ASSERT_TRUE(store.LoadSectionFile(path.c_str(), section)) << "after kill " << kill;
+    // Either nothing saved yet, or all values of one round.
+    _typebuf<char> first;
+    if (!store.GetBytes(Key(0).c_str(), first)) {
+      EXPECT_FALSE(seenValues) << "values vanished after kill " << kill;
+      continue;
+    }
+    ASSERT_EQ(first.count, kValueBytes);
+    uint32_t round = 0;
+    std::memcpy(&round, first.data, 4);
+    for (int k = 0; k < kKeyCount; ++k) {
+      _typebuf<char> v;
+      ASSERT_TRUE(store.GetBytes(Key(k).c_str(), v)) << Key(k) << " after kill " << kill;
+      ASSERT_TRUE(std::string(v.data, static_cast<size_t>(v.count)) == Payload(round, k))
+          << Key(k) << " after kill " << kill;
+    }
+    EXPECT_GE(round, lastRound);
+    lastRound = round;
+    seenValues = true;
+  }
+  EXPECT_TRUE(seenValues);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include "base/process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/support/handles.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+#ifdef _WIN32
+constexpr bool kWin32 = true;
+#else
+constexpr bool kWin32 = false;
+#endif
+
+// ASCII only: the paths of the tests are.
+std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+// The helper program, quoted for a command line.
+std::string Child() {
+  const char* dir = std::getenv("TW_BINARY_DIR");
+  if (dir == nullptr) throw std::runtime_error("TW_BINARY_DIR is not set");
+  std::string path(dir);
+  if (kWin32 && !path.empty() && path[0] == '/') path = "Z:" + path;
+  path += kWin32 ? "/tw_process_child.exe" : "/tw_process_child";
+  return path;
+}
+
+std::u16string ChildCommand(const std::string& arguments) {
+  return Widen("\"" + Child() + "\" " + arguments);
+}
+
+// Polls as the system's callers do (with a shorter pause) until the child's
+// end; false when it has not ended within the time.
+bool PollUntilEnded(cConProcess& process, std::chrono::seconds limit = 60s) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (process.Poll() && process.HasProcess()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return !process.HasProcess();
+}
+
+bool WaitForFile(const std::string& path, std::chrono::milliseconds limit = 20000ms) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!std::filesystem::exists(path)) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+TEST(ConProcess, WithoutAChild) {
+  cConProcess process;
+  EXPECT_FALSE(process.HasProcess());
+  EXPECT_FALSE(process.Poll());
+  EXPECT_TRUE(process.Terminate());
+  process.Close();
+  EXPECT_EQ(process.ExitCode(), 0);
+  EXPECT_FALSE(process.Start(nullptr));
+}
+
+// Every child ends and reports its code while the parent only polls: one
+// that exits with the system's "still active" code, ones that write far more
+// than a pipe holds, one that waits for input.
+TEST(ConProcess, ChildrenEndAndReportTheirExitCodes) {
+  struct Case {
+    const char* arguments;
+    int32_t win32Code;
+    int32_t nativeCode;  // exit statuses have 8 bits there
+  };
+  const Case cases[] = {
+      {"exit 0", 0, 0},
+      {"exit 7", 7, 7},
+      {"exit 259", 259, 259 & 0xFF},
+      {"write 10485760 5", 5, 5},
+      {"writeerr 2097152 6", 6, 6},
+      {"read 4", 4, 4},
+  };
+  const int64_t handlesBefore = twtest::NextFreeHandleSlot();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    cConProcess process;
+    ASSERT_TRUE(process.Start(ChildCommand(c.arguments).c_str()));
+    EXPECT_TRUE(process.HasProcess());
+    ASSERT_TRUE(PollUntilEnded(process));
+    EXPECT_EQ(process.ExitCode(), kWin32 ? c.win32Code : c.nativeCode);
+    EXPECT_FALSE(process.Poll()) << "the child is released";
+  }
+  EXPECT_LE(twtest::NextFreeHandleSlot(), handlesBefore + 2) << "pipe or process handles leak";
+}
+
+TEST(ConProcess, PollKeepsARunningChild) {
+  cConProcess process;
+  ASSERT_TRUE(process.Start(ChildCommand("sleep 20000 3").c_str()));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(process.Poll());
+    EXPECT_TRUE(process.HasProcess());
+    std::this_thread::sleep_for(20ms);
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(process.Terminate());
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
+  EXPECT_FALSE(process.HasProcess());
+  EXPECT_EQ(process.ExitCode(), 0) << "a terminated child's code is not recorded";
+  EXPECT_FALSE(process.Poll());
+}
+
+TEST(ConProcess, TerminateAfterTheEndRecordsTheCode) {
+  twtest::TempDir dir;
+  const std::string marker = dir.path() + "/exiting";
+  cConProcess process;
+  ASSERT_TRUE(process.Start(ChildCommand("touchexit " + marker + " 9").c_str()));
+  // Ends without being polled: the marker comes just before the exit.
+  ASSERT_TRUE(WaitForFile(marker));
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_TRUE(process.Terminate());
+  EXPECT_FALSE(process.HasProcess());
+  EXPECT_EQ(process.ExitCode(), 9);
+}
+
+// A terminated child never reaches its "sleeptouch" marker.
+TEST(ConProcess, StartAgainAndDestructionEndTheChild) {
+  twtest::TempDir dir;
+  const std::string first = dir.path() + "/first";
+  const std::string second = dir.path() + "/second";
+  {
+    cConProcess process;
+    ASSERT_TRUE(process.Start(ChildCommand("sleeptouch 1500 " + first).c_str()));
+    ASSERT_TRUE(process.Start(ChildCommand("exit 3").c_str()));
+    ASSERT_TRUE(PollUntilEnded(process));
+    EXPECT_EQ(process.ExitCode(), 3);
+    ASSERT_TRUE(process.Start(ChildCommand("sleeptouch 1500 " + second).c_str()));
+  }
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_FALSE(std::filesystem::exists(first));
+  EXPECT_FALSE(std::filesystem::exists(second));
+}
+
+TEST(ConProcess, ClosingOneChildLeavesAnotherRunning) {
+  cConProcess a, b;
+  ASSERT_TRUE(a.Start(ChildCommand("write 1048576 1").c_str()));
+  ASSERT_TRUE(b.Start(ChildCommand("sleep 3000 2").c_str()));
+  ASSERT_TRUE(PollUntilEnded(a, 20s));
+  EXPECT_EQ(a.ExitCode(), 1);
+  const auto t0 = std::chrono::steady_clock::now();
+  a.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
+  ASSERT_TRUE(PollUntilEnded(b));
+  EXPECT_EQ(b.ExitCode(), 2);
+}
+
+TEST(RunCommandLine, StartsAndForgets) {
+  twtest::TempDir dir;
+  const std::string marker = dir.path() + "/ran";
+  EXPECT_FALSE(RunCommandLine(nullptr));
+  ASSERT_TRUE(RunCommandLine(ChildCommand("touch " + marker).c_str()));
+  EXPECT_TRUE(WaitForFile(marker));
+}
+
+TEST(OpenOrRunFile, TextsThatStartNothing) {
+  EXPECT_FALSE(OpenOrRunFile(nullptr));
+  EXPECT_FALSE(OpenOrRunFile(u""));
+  EXPECT_FALSE(OpenOrRunFile(u"\"no closing quote and blanks"));
+  EXPECT_FALSE(OpenOrRunFile(u"\"no-closing-quote"));
+}
+
+TEST(OpenOrRunFile, CommandLinesWithArgumentsAreRun) {
+  twtest::TempDir dir;
+  // A program path in quotes, with blanks inside, followed by arguments.
+  const std::string spaced = dir.path() + "/dir with blanks";
+  std::filesystem::create_directory(spaced);
+  const std::string copy = spaced + (kWin32 ? "/child copy.exe" : "/child copy");
+  std::filesystem::copy_file(Child(), copy);
+  struct Case {
+    std::string text;
+    std::string marker;
+  };
+  const Case cases[] = {
+      {"\"" + Child() + "\" touch " + dir.path() + "/quoted", dir.path() + "/quoted"},
+      {Child() + "\ttouch " + dir.path() + "/tab", dir.path() + "/tab"},
+      {"\"" + copy + "\" touch " + dir.path() + "/spaced", dir.path() + "/spaced"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(OpenOrRunFile(Widen(c.text).c_str()));
+    EXPECT_TRUE(WaitForFile(c.marker));
+  }
+}
+
+#ifdef _WIN32
+TEST(OpenOrRunFile, ExistingFileWithBlanksIsOpenedByTheShell) {
+  twtest::TempDir dir;
+  const std::string copy = dir.path() + "/child with blanks.exe";
+  std::filesystem::copy_file(Child(), copy);
+  ASSERT_TRUE(OpenOrRunFile(Widen(copy).c_str()));
+  // Started by the shell without arguments, the helper leaves "<path>.ran".
+  EXPECT_TRUE(WaitForFile(copy + ".ran"));
+}
+
+TEST(OpenOrRunFile, UnknownAddressFails) {
+  EXPECT_FALSE(OpenOrRunFile(u"twnosuchscheme:nothing-here"));
+}
+#endif
+
+}  // namespace
