@@ -351,13 +351,19 @@ bool cCanvas::DrawPictureScaled(sScaledPicture s) {
   sw = std::clamp(sw, 1, pw - sx);
   sh = std::clamp(sh, 1, ph - sy);
 
+  // The whole picture is resampled in place of a copy of it.
   cPicture part;
-  if (!part.Allocate(sw, sh)) return false;
-  const uint32_t* from = picture->GetPixels();
-  uint32_t* to = part.GetPixels();
-  for (int32_t r = 0; r < sh; ++r)
-    std::copy_n(from + static_cast<size_t>(sy + r) * pw + sx, sw, to + static_cast<size_t>(r) * sw);
+  cPicture* source = const_cast<cPicture*>(picture);
+  if (sx != 0 || sy != 0 || sw != pw || sh != ph) {
+    if (!part.Allocate(sw, sh)) return false;
+    const uint32_t* from = picture->GetPixels();
+    uint32_t* to = part.GetPixels();
+    for (int32_t r = 0; r < sh; ++r)
+      std::copy_n(from + static_cast<size_t>(sy + r) * pw + sx, sw, to + static_cast<size_t>(r) * sw);
+    source = &part;
+  }
   cPicture sized;
-  if (!part.Resize(s.filter, visibleW, visibleH, &sized)) return false;
-  return DrawPicture(startX, startY, &sized, -1, -1);
+  if (!source->Resize(s.filter, visibleW, visibleH, &sized)) return false;
+  // Size 0 x 0: drawn as it is, already at its size.
+  return DrawPicture(startX, startY, &sized, 0, 0);
 }

@@ -359,7 +359,15 @@ bool cMemCanvas::DrawPictureBlended(const sPoint* point, const cPicture* picture
   ReadBlock(dx, dy, w, h, buffer.data());
   const uint32_t* p = source->GetPixels();
   for (size_t i = 0; i < buffer.size(); ++i) {
-    const double a = (p[i] >> 24) / 255.0;
+    const uint32_t alpha = p[i] >> 24;
+    // Opaque and clear pixels give the picture's or the surface's channels
+    // exactly; only the others need the arithmetic.
+    if (alpha == 255) {
+      buffer[i] = (buffer[i] & 0xFF000000u) | (p[i] & 0xFFFFFFu);
+      continue;
+    }
+    if (alpha == 0) continue;
+    const double a = alpha / 255.0;
     const uint32_t q = buffer[i];
     uint32_t out = q & 0xFF000000u;
     for (int shift = 0; shift < 24; shift += 8) {

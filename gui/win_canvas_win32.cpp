@@ -415,7 +415,15 @@ bool cWinCanvas::DrawPictureBlended(const sPoint* point, const cPicture* picture
   const uint32_t* p = source->GetPixels();
   uint32_t* q = buffer.Bits();
   for (size_t i = 0, count = static_cast<size_t>(w) * h; i < count; ++i) {
-    const double a = (p[i] >> 24) / 255.0;
+    const uint32_t alpha = p[i] >> 24;
+    // Opaque and clear pixels give the picture's or the surface's channels
+    // exactly; only the others need the arithmetic.
+    if (alpha == 255) {
+      q[i] = (q[i] & 0xFF000000u) | (p[i] & 0xFFFFFFu);
+      continue;
+    }
+    if (alpha == 0) continue;
+    const double a = alpha / 255.0;
     uint32_t out = q[i] & 0xFF000000u;
     for (int shift = 0; shift < 24; shift += 8) {
       const uint32_t c = static_cast<uint32_t>(((p[i] >> shift) & 0xFF) * a + ((q[i] >> shift) & 0xFF) * (1 - a));

@@ -327,6 +327,15 @@ TEST(MemCanvas, BlendMixesByAlphaAndKeepsTheSurfaceAlpha) {
   ASSERT_TRUE(canvas.DrawPictureBlended(&origin, &p, &twice));
   EXPECT_EQ(At(canvas, 0, 0), 0xFF301018u);
   EXPECT_FALSE(canvas.DrawPictureBlended(nullptr, &p, nullptr));
+  // Opaque pixels replace the colour, clear ones leave it; the surface's
+  // alpha stays in both.
+  cPicture two;
+  const uint32_t pixels[] = {0xFF123456u, 0x00ABCDEFu};
+  ASSERT_TRUE(two.SetPixels(pixels, 2, 1, false));
+  const uint32_t before = At(canvas, 1, 0);
+  ASSERT_TRUE(canvas.DrawPictureBlended(&origin, &two, nullptr));
+  EXPECT_EQ(At(canvas, 0, 0), 0xFF123456u);
+  EXPECT_EQ(At(canvas, 1, 0), before);
 }
 
 TEST(MemCanvas, TransparentTextBlendsGlyphsOverThePaint) {
@@ -366,6 +375,12 @@ TEST(MemCanvas, DrawPictureScaledTakesTheVisiblePartOfThePicture) {
   for (int32_t y = 2; y < 4; ++y)
     for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(At(canvas, x, y), At(expected, x, y - 2)) << x << "," << y;
   EXPECT_EQ(At(canvas, 0, 1), Px(kWhite));
+
+  // Entirely visible: the whole picture resampled, placed at (X, Y).
+  ASSERT_TRUE(canvas.DrawPictureScaled({&p, 2, 3, 1, 0, 1}));
+  ASSERT_TRUE(p.Resize(1, 2, 3, &expected));
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 2; ++x) EXPECT_EQ(At(canvas, x + 1, y), At(expected, x, y)) << x << "," << y;
 
   // Nothing to scale by: refused without dividing by zero.
   EXPECT_FALSE(canvas.DrawPictureScaled({&p, 0, 8, 0, 0, 0}));
