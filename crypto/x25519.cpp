@@ -89,19 +89,19 @@ void Encode(uint8_t out[32], const sFe& a) {
   Carry(t);
   Carry(t);
   Carry(t);
-  // Now 0 <= t < 2^256 < 3p: subtracting p where it does not borrow, twice,
-  // lands in 0..p-1.
+  // Now 0 <= t < 2^256 < 3p, every limb within 16 bits: twice, t becomes
+  // t - p unless that subtraction borrows, which lands in 0..p-1.
   for (int pass = 0; pass < 2; ++pass) {
     sFe m;
-    m.v[0] = t.v[0] - 0xffed;
-    for (int i = 1; i < 15; ++i) {
-      m.v[i] = t.v[i] - 0xffff - ((m.v[i - 1] >> 16) & 1);
-      m.v[i - 1] &= 0xffff;
+    int64_t borrow = 0;
+    for (int i = 0; i < 16; ++i) {
+      // p = 2^255 - 19 in limbs: 0xffed, fourteen times 0xffff, 0x7fff.
+      const int64_t limbOfP = i == 0 ? 0xffed : (i == 15 ? 0x7fff : 0xffff);
+      const int64_t d = t.v[i] - limbOfP - borrow;
+      // d lies in -2^16..2^16 - 1, so its shifted sign is the borrow.
+      borrow = -(d >> 16);
+      m.v[i] = d & 0xffff;
     }
-    m.v[15] = t.v[15] - 0x7fff - ((m.v[14] >> 16) & 1);
-    m.v[14] &= 0xffff;
-    const int64_t borrow = (m.v[15] >> 16) & 1;
-    m.v[15] &= 0xffff;
     CondSwap(t, m, 1 - borrow);
     SecureZero(&m, sizeof m);
   }

@@ -179,6 +179,11 @@ void cPicture::ResampleLine(const uint32_t* in, int32_t n, int32_t stride, uint3
 bool cPicture::ResizeTo(int32_t newWidth, int32_t newHeight, cPicture* target) {
   if (!CheckResize(newWidth, newHeight, target)) return false;
   const int32_t w = width_, h = height_;
+  // When both sides change, the row pass leaves a picture of newWidth x h;
+  // it is held to the same limit as any picture, in 64 bits (1 x 65537 to
+  // 65536 x 1 would wrap to a 65536-pixel buffer for 65537 rows).
+  if (newWidth != w && newHeight != h && static_cast<int64_t>(newWidth) * h >= kMaxPixelCount)
+    throw std::bad_alloc();
   // Built aside and adopted at the end, so that target may be this picture.
   _typebuf<uint32_t> result(newWidth * newHeight);
   if (newWidth == w && newHeight == h) {

@@ -38,7 +38,9 @@ public:
   // Resamples into target at newWidth x newHeight with the separable
   // box/linear filter (see picture.cpp). target may be this picture. False
   // for a null target, a size below 1 on either side, or a picture whose
-  // pixel count does not match its size; target is then untouched.
+  // pixel count does not match its size; target is then untouched. Throws
+  // std::bad_alloc when the target, or the newWidth x height picture between
+  // the row and column passes, reaches kMaxPixelCount.
   virtual bool ResizeTo(int32_t newWidth, int32_t newHeight, cPicture* target);
 
   uint32_t* GetPixels() { return pixels_.data; }

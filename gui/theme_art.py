@@ -10,8 +10,9 @@ place (SIZES below) and checked by tests/gui/theme_test.cpp:
     separator 2, so cap + both arrows + separator + the two 5-pixel fillers
     is 35, the length the drag code takes off the bar;
   - check boxes 10 x 10, message box icons 27 x 27, small icons 16 x 16;
-  - the caption pieces are 27 high, the rest of the 30-pixel caption band is
-    the caption colour, which the gradient ends in.
+  - the form frame: top corners 5 x 30, top edge 1 x 30, side edges 5 x 1,
+    bottom corners 8 x 40, bottom edge 1 x 40 (caption 30, sides 5, bottom
+    40: metrics 0, 1 and 2).
 Entries that nothing reads are 1 x 1 solid colours without pixels.
 
 Shapes are drawn in top-down coordinates with 4 x 4 supersampling for soft
@@ -153,54 +154,75 @@ class Img:
 
 
 # --- form frame (0 to 7) ----------------------------------------------------
-CAP_H = 27  # caption pieces; the band is 30 (metric 0), its rest is FORM
-SIDE = 5    # metric 1
+# The frame pieces have the sizes the form layout is written against: top
+# corners 5 x 30 and top edge 1 x 30 (the whole caption band, metric 0), side
+# edges 5 x 1 (metric 1), bottom corners 8 x 40 and bottom edge 1 x 40 (the
+# whole bottom band, metric 2).
+CAP_H = 30     # metric 0
+SIDE = 5       # metric 1
+BOTTOM_H = 40  # metric 2
+BOTTOM_CORNER_W = 8
+INNER = mix(FORM, WHITE, 0.6)
+
+
+def round_corner(im, corner_x, corner_y):
+    """Cuts the outer pixel of a frame corner at (corner_x, corner_y) and
+    puts the outline one step inside, so the corner reads as rounded."""
+    dx = 1 if corner_x == 0 else -1
+    dy = 1 if corner_y == 0 else -1
+    for (x, y) in [(corner_x, corner_y), (corner_x + dx, corner_y), (corner_x, corner_y + dy)]:
+        im.px[y][x] = (0.0, 0.0, 0.0, 0.0)
+    im.blend(corner_x + dx, corner_y + dy, OUTLINE, 1.0)
+
+
+def mirrored(im):
+    out = Img(im.w, im.h)
+    out.px = [list(reversed(row)) for row in im.px]
+    return out
 
 
 def caption_piece(w, corner):
     im = Img(w, CAP_H)
     im.vgrad(0, 0, w, CAP_H, CAPTION_TOP, FORM)
     im.rect(0, 0, w, 1, OUTLINE)
-    im.rect(0, 1, w, 1, mix(CAPTION_TOP, WHITE, 0.6))
-    if corner == 'left':
+    im.rect(0, 1, w, 1, INNER)
+    if corner:
         im.rect(0, 0, 1, CAP_H, OUTLINE)
-        im.rect(1, 1, 1, CAP_H - 1, mix(CAPTION_TOP, WHITE, 0.6))
-        # rounded outer corner: clear the corner pixels, redraw the arc
-        for (x, y) in [(0, 0), (1, 0), (0, 1)]:
-            im.px[y][x] = (0.0, 0.0, 0.0, 0.0)
-        im.blend(1, 1, OUTLINE, 1.0)
-    elif corner == 'right':
-        mirror = caption_piece(w, 'left')
-        for y in range(CAP_H):
-            im.px[y] = list(reversed(mirror.px[y]))
+        im.rect(1, 1, 1, CAP_H - 1, INNER)
+        round_corner(im, 0, 0)
     return im
 
 
-def side_piece(h, left):
+def side_piece(h):
     im = Img(SIDE, h, FORM)
     im.rect(0, 0, 1, h, OUTLINE)
-    im.rect(1, 0, 1, h, mix(FORM, WHITE, 0.6))
-    if not left:
-        for y in range(h):
-            im.px[y] = list(reversed(im.px[y]))
+    im.rect(1, 0, 1, h, INNER)
     return im
 
 
-def bottom_corner(left):
-    # The band below is plain colour 2 (FORM); the outline runs down the side.
-    return side_piece(SIDE, left)
+def bottom_piece(w, corner):
+    im = Img(w, BOTTOM_H, FORM)
+    im.rect(0, BOTTOM_H - 1, w, 1, OUTLINE)
+    im.rect(0, BOTTOM_H - 2, w, 1, INNER)
+    if corner:
+        im.rect(0, 0, 1, BOTTOM_H, OUTLINE)
+        im.rect(1, 0, 1, BOTTOM_H - 1, INNER)
+        round_corner(im, 0, BOTTOM_H - 1)
+    return im
 
 
 def frame():
+    top_left = caption_piece(SIDE, True)
+    bottom_left = bottom_piece(BOTTOM_CORNER_W, True)
     return {
-        0: caption_piece(SIDE, 'left'),
-        1: caption_piece(1, None),
-        2: caption_piece(SIDE, 'right'),
-        3: side_piece(1, True),
-        4: side_piece(1, False),
-        5: bottom_corner(True),
-        6: Img(1, SIDE, FORM),
-        7: bottom_corner(False),
+        0: top_left,
+        1: caption_piece(1, False),
+        2: mirrored(top_left),
+        3: side_piece(1),
+        4: mirrored(side_piece(1)),
+        5: bottom_left,
+        6: bottom_piece(1, False),
+        7: mirrored(bottom_left),
     }
 
 

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "crypto/os_random.h"
 #include "crypto/random_pool_internal.h"
 #include "crypto/sha.h"
 #include "crypto/x25519.h"
@@ -207,6 +209,27 @@ TEST_F(RandomPool, ConcurrentDraws) {
   EXPECT_LE(pos, uint32_t(kPoolSize));
   // 24000 bytes: fewer than 23000 non-zero would be far outside chance.
   EXPECT_GT(nonZero.load(), 23000);
+}
+
+// The system source itself (BCryptGenRandom, getrandom) answers on this
+// target: a silent failure there would leave the pool as guessable as
+// before the OS bytes were added.
+TEST(OsRandom, FillsFreshBytesOfAnyLength) {
+  for (size_t n : {size_t{1}, size_t{32}, size_t{257}, size_t{1200}, size_t{70000}}) {
+    Bytes a(n + 1, 0), b(n + 1, 0);
+    a[n] = b[n] = 0x5a;
+    ASSERT_TRUE(tw::crypto::GetOsRandom(a.data(), n)) << n;
+    ASSERT_TRUE(tw::crypto::GetOsRandom(b.data(), n)) << n;
+    EXPECT_EQ(a[n], 0x5a) << "wrote past " << n << " bytes";
+    if (n >= 32) {
+      EXPECT_NE(a, b) << n;
+      // Both halves of a long request are filled (a short read not resumed
+      // would leave the zero start behind): 16 zero bytes in a row are
+      // beyond chance.
+      const Bytes zeros(16, 0);
+      EXPECT_EQ(std::search(a.begin(), a.begin() + n, zeros.begin(), zeros.end()), a.begin() + n) << n;
+    }
+  }
 }
 
 TEST_F(RandomPool, X25519BaseMakesMatchingDistinctPairs) {

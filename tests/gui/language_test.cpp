@@ -477,6 +477,10 @@ TEST_F(LanguageTest, MalformedPacksFail) {
       {"plain size 0", Pack(GoodBody(), "TST", "Test", 0)},
       {"plain size above 4 MiB", Pack(GoodBody(), "TST", "Test", 0x400001)},
       {"stream shorter than the plain size", Pack(GoodBody(), "TST", "Test", int64_t(GoodBody().size()) + 1)},
+      // Room past the real body for one more section header: parsed, the
+      // missing bytes would be read from beyond the inflated buffer.
+      {"stream 4 bytes short", Pack(GoodBody(), "TST", "Test", int64_t(GoodBody().size()) + 4)},
+      {"stream 12 bytes short", Pack(GoodBody(), "TST", "Test", int64_t(GoodBody().size()) + 12)},
       {"stream longer than the plain size", Pack(GoodBody(), "TST", "Test", int64_t(GoodBody().size()) - 1)},
       {"truncated stream", truncatedStream},
       {"no stream", Bytes(good.begin(), good.begin() + 28)},

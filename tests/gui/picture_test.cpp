@@ -78,6 +78,31 @@ TEST(Picture, HugeSizesThrowBeforeAllocating) {
   }
 }
 
+// When both sides change, the rows are resampled into a picture of the new
+// width and the old height first. Small source and target sizes can make
+// that one huge: 1 x 65537 to 65536 x 1 passes through 65536 x 65537, which
+// wraps in 32 bits to 65536 pixels; 1 x 60000 to 40000 x 1 wraps negative;
+// 1 x 40000 to 30000 x 1 does not wrap but reaches 2^30 pixels.
+TEST(Picture, ResizeToRefusesAHugePictureBetweenThePasses) {
+  struct Case {
+    int32_t w, h, newW, newH;
+  };
+  for (const Case& c : {Case{1, 65537, 65536, 1}, Case{1, 60000, 40000, 1}, Case{1, 40000, 30000, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << " to " << c.newW << " x " << c.newH);
+    cPicture p, target;
+    ASSERT_TRUE(p.Fill(Grey(9), c.w, c.h));
+    ASSERT_TRUE(target.Fill(3, 1, 1));
+    EXPECT_THROW(p.ResizeTo(c.newW, c.newH, &target), std::bad_alloc);
+    EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{3}));
+    EXPECT_EQ(p.GetWidth(), c.w);
+  }
+  // Below the limit between the passes the same shapes work.
+  cPicture p, target;
+  ASSERT_TRUE(p.Fill(Grey(9), 1, 300));
+  ASSERT_TRUE(p.ResizeTo(200, 1, &target));
+  EXPECT_EQ(Pixels(target), std::vector<uint32_t>(200, Grey(9)));
+}
+
 TEST(Picture, SetPixelsCopiesOrFlipsRows) {
   // Three rows of two pixels, top row first (as a top-down file gives them).
   const uint32_t topDown[6] = {1, 2, 3, 4, 5, 6};

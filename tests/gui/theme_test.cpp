@@ -123,7 +123,10 @@ TEST_F(ThemeTest, ArtworkHasTheSizesTheControlsExpect) {
   ASSERT_EQ(used.size(), 103u);
   for (int i = 0; i < cCITheme::kPictureCount; ++i) {
     const sPictureSize s = SizeOf(t, i);
-    EXPECT_TRUE(s.width >= 1 && s.width <= 27 && s.height >= 1 && s.height <= 27) << "picture " << i;
+    // At most 27 x 27, except the frame pieces, which span the caption and
+    // bottom bands (checked below).
+    const int32_t limit = i <= 7 ? 40 : 27;
+    EXPECT_TRUE(s.width >= 1 && s.width <= limit && s.height >= 1 && s.height <= limit) << "picture " << i;
     if (used.count(i) != 0) {
       const cPicture* p = t->GetPicture(i);
       ASSERT_NE(p, nullptr) << "picture " << i << " has no pixels";
@@ -134,11 +137,20 @@ TEST_F(ThemeTest, ArtworkHasTheSizesTheControlsExpect) {
   for (int i = 30; i <= 35; ++i) EXPECT_EQ(SizeOf(t, i).width * 100 + SizeOf(t, i).height, 1010) << i;
   for (int i = 73; i <= 76; ++i) EXPECT_EQ(SizeOf(t, i).width * 100 + SizeOf(t, i).height, 2727) << i;
 
-  // Form frame: side pieces as wide as the border, caption pieces no taller
-  // than the caption band.
-  const int32_t caption = t->GetMetric(0), side = t->GetMetric(1);
-  for (int i : {0, 1, 2}) EXPECT_LE(SizeOf(t, i).height, caption) << i;
-  for (int i : {0, 2, 3, 4, 5, 7}) EXPECT_EQ(SizeOf(t, i).width, side) << i;
+  // Form frame, the sizes the form layout is written against: top corners
+  // 5 x 30 and top edge 1 x 30 fill the caption band, side edges 5 x 1 the
+  // border, bottom corners 8 x 40 and bottom edge 1 x 40 the bottom band.
+  struct FrameCase {
+    int index, width, height;
+  };
+  for (const FrameCase& c : {FrameCase{0, 5, 30}, FrameCase{1, 1, 30}, FrameCase{2, 5, 30}, FrameCase{3, 5, 1},
+                             FrameCase{4, 5, 1}, FrameCase{5, 8, 40}, FrameCase{6, 1, 40}, FrameCase{7, 8, 40}}) {
+    EXPECT_EQ(SizeOf(t, c.index).width, c.width) << "frame picture " << c.index;
+    EXPECT_EQ(SizeOf(t, c.index).height, c.height) << "frame picture " << c.index;
+  }
+  EXPECT_EQ(SizeOf(t, 1).height, t->GetMetric(0));  // caption band
+  EXPECT_EQ(SizeOf(t, 3).width, t->GetMetric(1));   // side border
+  EXPECT_EQ(SizeOf(t, 6).height, t->GetMetric(2));  // bottom band
 
   // Scroll bars: every part as thick as the bar; the drag code takes 35 off
   // the bar for the cap, the arrows, the separator and two 5-pixel fillers.
@@ -192,7 +204,7 @@ TEST_F(ThemeTest, PicturesAreStoredBottomRowFirst) {
 // 16 to a row (index = 16 * row + column) as theme_pictures.png in the build
 // folder, then reads the file back.
 TEST_F(ThemeTest, ContactSheet) {
-  constexpr int kCols = 16, kCell = 64, kScale = 2;
+  constexpr int kCols = 16, kCell = 64;
   const int rows = (cCITheme::kPictureCount + kCols - 1) / kCols;
   twtest::RgbImage sheet;
   sheet.width = kCols * kCell;
@@ -214,6 +226,8 @@ TEST_F(ThemeTest, ContactSheet) {
   for (int i = 0; i < cCITheme::kPictureCount; ++i) {
     sPictureSize s;
     const uint32_t* data = t->GetPictureData(static_cast<uint32_t>(i), &s);
+    // Doubled where that fits the cell (the bottom frame pieces are 40 high).
+    const int kScale = 2 * s.width < kCell && 2 * s.height < kCell ? 2 : 1;
     const int ox = (i % kCols) * kCell + (kCell - s.width * kScale) / 2;
     const int oy = (i / kCols) * kCell + (kCell - s.height * kScale) / 2;
     const bool solid = s.width == 1 && s.height == 1;
