@@ -30,8 +30,13 @@
 // are NOT unwound: their destructors do not run and what they allocated is
 // lost. A thread inside a system library (a blocking call) is retried every
 // millisecond for at most kAbortBoundMs; after that Stop gives up, leaves the
-// thread running (detached from the waiting) and returns false. Natively
-// threads cannot be redirected: Stop waits for the thread's end.
+// thread running (detached from the waiting) and returns false. Should the
+// notifications that the abort starts get stuck as well, they are aborted the
+// same way after another kStopTimeoutMs. Only our own locks are counted: a
+// thread stopped inside a lock of the language runtime (std::mutex, the
+// guard of a function-local static, its exception or thread-local helpers)
+// leaves it held, so work meant to be abortable uses cCriticalSection alone.
+// Natively threads cannot be redirected: Stop waits for the thread's end.
 #pragma once
 
 #include <atomic>

@@ -12,7 +12,9 @@
 //    than the pipe holds never blocks.
 // Win32 starts the command line with CreateProcessW; the native build runs
 // it through /bin/sh -c with posix_spawn, so that exit codes are those of
-// the shell (a signal-killed child reports 128 + the signal number).
+// the shell: a program that cannot be found starts (Start is true) and ends
+// with 127, and a signal-killed child reports 128 + the signal number.
+// Null or empty command lines start nothing on either.
 //
 // RunCommandLine starts a command line and forgets it; OpenOrRunFile runs a
 // command line with arguments or opens a file, folder or address with the

@@ -105,7 +105,7 @@ private:
 bool cConProcess::Start(const char16_t* commandLine) {
   Close();
   exitCode_ = 0;
-  if (commandLine == nullptr) return false;
+  if (commandLine == nullptr || commandLine[0] == 0) return false;
 
   int out[2], in[2];
   if (pipe2(out, O_CLOEXEC) != 0) return false;
@@ -206,7 +206,7 @@ void cConProcess::Close() {
 void cConProcess::ReleaseProcess() { process_ = -1; }
 
 bool RunCommandLine(const char16_t* commandLine) {
-  if (commandLine == nullptr) return false;
+  if (commandLine == nullptr || commandLine[0] == 0) return false;
   const std::string command = ToUtf8(commandLine);
   return SpawnDetached("eval \"$1\" &", command.c_str());
 }

@@ -79,7 +79,7 @@ private:
 bool cConProcess::Start(const char16_t* commandLine) {
   Close();
   exitCode_ = 0;
-  if (commandLine == nullptr) return false;
+  if (commandLine == nullptr || commandLine[0] == 0) return false;
 
   SECURITY_ATTRIBUTES inheritable = {};
   inheritable.nLength = sizeof(inheritable);
@@ -190,7 +190,7 @@ void cConProcess::ReleaseProcess() {
 }
 
 bool RunCommandLine(const char16_t* commandLine) {
-  if (commandLine == nullptr) return false;
+  if (commandLine == nullptr || commandLine[0] == 0) return false;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};

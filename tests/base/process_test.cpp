@@ -66,6 +66,8 @@ TEST(ConProcess, WithoutAChild) {
   process.Close();
   EXPECT_EQ(process.ExitCode(), 0);
   EXPECT_FALSE(process.Start(nullptr));
+  EXPECT_FALSE(process.Start(u""));
+  EXPECT_FALSE(process.HasProcess());
 }
 
 // Every child ends and reports its code while the parent only polls: one
@@ -162,6 +164,7 @@ TEST(RunCommandLine, StartsAndForgets) {
   twtest::TempDir dir;
   const std::string marker = dir.path() + "/ran";
   EXPECT_FALSE(RunCommandLine(nullptr));
+  EXPECT_FALSE(RunCommandLine(u""));
   ASSERT_TRUE(RunCommandLine(ChildCommand("touch " + marker).c_str()));
   EXPECT_TRUE(WaitForFile(marker));
 }
