@@ -105,6 +105,7 @@ sEdges cMemCanvas::DeviceBox(const sRect& r) const {
 void cMemCanvas::ReadBlock(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) const {
   std::fill(out, out + static_cast<size_t>(w) * h, 0u);
   const sEdges inside = tw::IntersectBoxes({x, y, x + w, y + h}, Bounds());
+  if (tw::IsEmptyBox(inside)) return;
   for (int32_t dy = inside.top; dy < inside.bottom; ++dy) {
     uint32_t* target = out + static_cast<size_t>(h - 1 - (dy - y)) * w;
     std::copy(Row(dy) + inside.left, Row(dy) + inside.right, target + (inside.left - x));
