@@ -132,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (cChildElement* leaf = root->GetFocusedLeaf())
       if (!leaf->HasFocus() || (leaf != root && !root->IsAncestorOf(leaf))) std::abort();
   }
-  // Children first, so that no element outlives... nothing refers back to a
-  // deleted child: the tree is taken apart before the nodes go.
+  // The tree is taken apart before the nodes go, so that no parent keeps a
+  // deleted child in its maps.
   for (auto& n : nodes)
     if (n->inTree) n->GetParent()->RemoveChild(n.get());
   return 0;
