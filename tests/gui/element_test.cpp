@@ -374,6 +374,10 @@ TEST(ElementPaint, TransparentChildGetsTheParentsBackgroundAndDoubleBufferPaints
     cMemCanvas canvas(40, 20);
     host.Paint(&canvas);
     EXPECT_EQ(At(canvas, 7, 7), Px(kGrey)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 5, 5), Px(kGrey)) << doubleBuffer;  // the corners land exactly
+    EXPECT_EQ(At(canvas, 4, 4), Px(kRed)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 29, 14), Px(kGreen)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 30, 15), Px(kRed)) << doubleBuffer;
     EXPECT_EQ(At(canvas, 22, 7), Px(kGreen)) << doubleBuffer;
     EXPECT_EQ(At(canvas, 2, 2), Px(kRed)) << doubleBuffer;
   }
