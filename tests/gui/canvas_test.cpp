@@ -394,6 +394,8 @@ TEST(MemCanvas, DrawPictureScaledTakesTheVisiblePartOfThePicture) {
   EXPECT_FALSE(canvas.DrawPictureScaled({nullptr, 8, 8, 0, 0, 0}));
   EXPECT_FALSE(canvas.DrawPictureScaled({&p, 8, 8, 4, 0, 0}));   // right of the canvas
   EXPECT_FALSE(canvas.DrawPictureScaled({&p, 8, 8, 0, -8, 0}));  // above it
+  // A destination far larger than 32-bit edges: still only the visible part.
+  EXPECT_TRUE(canvas.DrawPictureScaled({&p, 0x7FFFFFF0, 0x7FFFFFF0, -0x70000000, -0x70000000, 0}));
 }
 
 TEST(MemCanvas, OffscreenCopiesAndCopyToPicture) {
