@@ -4,9 +4,11 @@
 #include "gui/element.h"
 
 #include <algorithm>
+#include <new>
 
 #include "base/strings.h"
 #include "gui/font.h"
+#include "gui/panel.h"
 #include "gui/theme.h"
 
 namespace {
@@ -692,9 +694,15 @@ void cChildElement::DeleteHint() {
 }
 
 void cChildElement::ShowHint() {
-  // The hint element (a framed text box in a window of its own) is made by
-  // the hint control, which is not part of the element core; until it is
-  // registered there is nothing to show.
+  auto* hint = new (std::nothrow) cHintMaster();
+  if (hint == nullptr) return;
+  if (!hint->Show(this, hintText_.text, nullptr, cHintMaster::kDefaultColour, cHintMaster::kDefaultColour,
+                  hintPlacement_)) {
+    delete hint;
+    return;
+  }
+  DeleteHint();
+  hintElement_ = hint;
 }
 
 void cChildElement::OnMouseMove(int32_t, int32_t) {

@@ -60,8 +60,12 @@ public:
   class cSentChildAction : public cChildAction {
   public:
     explicit cSentChildAction(int32_t actionKind) : cChildAction(actionKind) {}
+    // One discarded before Done (its element was destroyed while it was
+    // queued) wakes its sender with the "cancelled" answer.
+    ~cSentChildAction() override;
     void Done() override;
     cEvent* event = nullptr;  // the waiting thread's event, set by SendAction
+    bool* handled = nullptr;  // the sender's answer, set true by Done
   };
   // Kind 1: the element itself took the focus; value 1 by a mouse press,
   // 0 by FocusAt without a press, 2 by SetFocusTo.

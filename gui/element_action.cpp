@@ -12,6 +12,14 @@ cCriticalSection& ActionLock() {
 }  // namespace tw
 
 void cChildElement::cSentChildAction::Done() {
+  if (event == nullptr) return;
+  cEvent* wake = event;
+  event = nullptr;  // signalled once: the destructor must not wake it again
+  if (handled != nullptr) *handled = true;
+  wake->Set();  // the sender's frame may be gone from here on
+}
+
+cChildElement::cSentChildAction::~cSentChildAction() {
   if (event != nullptr) event->Set();
 }
 
@@ -50,7 +58,9 @@ bool cChildElement::SendAction(cSentChildAction* action) {
     delete action;
     return false;
   }
+  bool handled = false;
   action->event = &done;
+  action->handled = &handled;
   {
     cSafeCriticalSectionAccess guard(&tw::ActionLock());
     directQueue_.Append(action);
@@ -62,7 +72,9 @@ bool cChildElement::SendAction(cSentChildAction* action) {
     directQueue_.Remove(action);
     return false;
   }
-  return done.Wait();
+  // Signalled by Done (handled) or by the action's deletion with its
+  // element (cancelled).
+  return done.Wait() && handled;
 }
 
 bool cChildElement::NotifyPosted(cChildElement* element) {
@@ -109,10 +121,13 @@ bool cChildElement::RunSent(cChildElement* element) {
   bool all = true;
   for (cListItem* i = local.head; i != nullptr; i = i->next) {
     auto* action = static_cast<cChildAction*>(i);
-    if (IsLive(element))
-      all = element->OnAction(element, action) && all;
-    else
+    // An action of an element that went away is not reported as handled:
+    // its deletion below wakes a sender with the cancelled answer.
+    if (!IsLive(element)) {
       all = false;
+      continue;
+    }
+    all = element->OnAction(element, action) && all;
     action->Done();
   }
   return all;

@@ -167,7 +167,7 @@ public:
   // Invalidate, then post WM_PAINT.
   virtual void Redraw(const sEdges* rect);
   // InvalidateRect of rect or of the client area, erasing.
-  virtual void Invalidate(const sEdges* rect);
+  virtual bool Invalidate(const sEdges* rect);
   // GDI colour 0x00BBGGRR painted under WM_PAINT, -1 for none.
   virtual void SetBackgroundColour(int32_t colour);
 

@@ -346,14 +346,14 @@ intptr_t cWndLite::OnCommand(intptr_t lParam, uintptr_t wParam) {
   return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
 }
 
-void cWndLite::Invalidate(const sEdges* rect) {
+bool cWndLite::Invalidate(const sEdges* rect) {
   HWND window = static_cast<HWND>(window_);
   RECT r{};
   if (rect != nullptr)
     r = RECT{rect->left, rect->top, rect->right, rect->bottom};
   else
     GetClientRect(window, &r);
-  InvalidateRect(window, &r, TRUE);
+  return InvalidateRect(window, &r, TRUE) != 0;
 }
 
 void cWndLite::Redraw(const sEdges* rect) {
