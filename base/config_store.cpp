@@ -246,6 +246,8 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
   _typebuf<char> current;
   if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, current)) return false;
+  sFileStamp before;
+  const bool haveBefore = GetFileStamp(path, before);
   // What the file holds now (another process may have saved since this
   // section was read); a foreign or damaged file contributes what decodes.
   cConfigNode merged;
@@ -264,7 +266,13 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   if (!WriteImage(file, image.data, static_cast<uint32_t>(image.count))) return false;
   DeleteFileLong(pendingPath.text);
   sFileStamp stamp;
-  GetFileStamp(path, stamp);
+  // The clock the file system stamps writes with moves in ticks of several
+  // milliseconds: a save within the tick of the previous one, of the same
+  // size, would leave the stamp that other stores hold for the old content.
+  // Move the write time past the old one so that every save changes it.
+  if (GetFileStamp(path, stamp) && haveBefore && stamp.writeTime <= before.writeTime &&
+      SetFileWriteTime(file.Handle(), before.writeTime + 1))
+    GetFileStamp(path, stamp);
   tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), section.root);
   section.base.CopyFrom(section.root);
   section.stamp = stamp;

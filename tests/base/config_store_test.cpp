@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -274,6 +275,31 @@ TEST_F(ConfigStore, CleanSectionsFollowAnotherStoresSaves) {
   for (const char16_t* v : {u"v2", u"v3", u"v4", u"v5"}) {
     ASSERT_TRUE(store.SetString("s/k", v, -1));
     ASSERT_TRUE(store.Save());
+    EXPECT_EQ(Str(other, "s/k"), Narrow(v));
+  }
+}
+
+TEST_F(ConfigStore, EverySaveMovesTheWriteTimeOn) {
+  // The file system stamps writes with a clock that moves in ticks of
+  // milliseconds, so two saves of one size within a tick would look alike.
+  // A write time ahead of the clock stands for a save earlier in the tick.
+  ASSERT_TRUE(store.SetString("s/k", u"v1", -1));
+  ASSERT_TRUE(store.Save());
+  const auto path = std::filesystem::u8path(File("s"));
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::hours(1));
+  // Read at full resolution (the C library's times are whole seconds).
+  sFileStamp previous;
+  ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), previous));
+  cCIAppConfig other;
+  ASSERT_TRUE(other.Open(folder.c_str()));
+  EXPECT_EQ(Str(other, "s/k"), "v1");
+  for (const char16_t* v : {u"v2", u"v3"}) {
+    ASSERT_TRUE(store.SetString("s/k", v, -1));
+    ASSERT_TRUE(store.Save());
+    sFileStamp now;
+    ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), now));
+    EXPECT_GT(now.writeTime, previous.writeTime) << Narrow(v);
+    previous = now;
     EXPECT_EQ(Str(other, "s/k"), Narrow(v));
   }
 }
