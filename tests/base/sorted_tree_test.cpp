@@ -271,6 +271,21 @@ struct Probe {
   ~Probe() { --alive; }
 };
 
+// With the limit 2 the tree holds depth 3 at most: 5 would attach at depth 4
+// even after the rebuild, so it is refused, its value destroyed, and the map
+// keeps its entries in the rebuilt shape.
+TEST(SortedTree, InsertionPastTheLimitAfterRebuildFails) {
+  cSortedTree<int32_t, Probe> t(2);
+  for (int32_t k : {1, 2, 3, 4}) ASSERT_NE(t.FindOrInsert(k), nullptr) << k;
+  EXPECT_EQ(Shape<decltype(t)>(t.Root()), "2(1,3*(-,4))");
+  EXPECT_EQ(t.FindOrInsert(5), nullptr);
+  EXPECT_EQ(Probe::alive, 4);
+  EXPECT_EQ(Shape<decltype(t)>(t.Root()), "2(1,3*(-,4))");
+  EXPECT_EQ(CheckLinks<decltype(t)>(t.Root(), nullptr), 4u);
+  EXPECT_NE(t.FindOrInsert(0), nullptr) << "a shallower place still takes a key";
+  EXPECT_EQ(Probe::alive, 5);
+}
+
 TEST(SortedTree, ClearAndDestructionDeleteValues) {
   {
     cSortedTree<int32_t, Probe> t(512);
