@@ -318,8 +318,14 @@ bool cZStream::Decode(unsigned char* dictionary) {
 
 bool cZStream::OpenDeflate(cFileIOTarget* source, uint64_t size, int32_t windowSize, bool own,
                            int32_t windowBits) {
-  Close();
-  if (source == nullptr) return false;
+  // Open closes the stream itself and keeps a source that it owns already
+  // when that one is opened again; closing here would delete it first. The
+  // decoder reads the window bits, so it stops before they change.
+  StopDecoder();
+  if (source == nullptr) {
+    Close();
+    return false;
+  }
   windowBits_ = windowBits == 0 ? 15 : windowBits;
   return Open(source, size, windowSize, own);
 }

@@ -339,6 +339,22 @@ TEST(DecompressStream, OpenSeekBackAndCloseDoNotPause) {
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(quickest).count(), 100);
 }
 
+// Opening the source that the stream already owns again (with another
+// window, say) keeps it: it must not be deleted on the way.
+TEST(DecompressStream, ReopeningTheOwnedSourceKeepsIt) {
+  const Bytes plain = Sample(60000, 11);
+  const Bytes packed = RawDeflate(plain);
+  auto* source = new cBufWrapperIO(packed.data(), static_cast<uint32_t>(packed.size()));
+  cZStream z;
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 4096, true, 15));
+  unsigned char b[100];
+  ASSERT_EQ(z.Read(b, 100), 100u);
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 1000, true, 15));  // ASan: no use after free
+  EXPECT_EQ(ReadAll(z, 777), plain);
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 5000, false, 0));
+  EXPECT_EQ(ReadAll(z, 5000), plain);
+}  // the owned source goes with the stream; ASan reports a leak otherwise
+
 TEST(DecompressStream, DestroyWhileTheDecoderWaits) {
   const Bytes plain = Sample(300000, 9);
   const Bytes packed = RawDeflate(plain);
