@@ -47,7 +47,7 @@ enum class eFaultVerdict {
 // The register state of the point where a trap resumes; filled by the
 // platform's checkpoint routine, read by the fault handler.
 struct sTrapCheckpoint {
-  uint32_t words[8] = {};
+  uint32_t words[10] = {};
 };
 
 class cFaultTrap {

@@ -9,8 +9,9 @@
 #include "base/sync.h"
 
 // Saves the registers that a resumed caller relies on (the callee-saved
-// ones, the stack pointer as it is after the return, the return address) and
-// the head of the thread's SEH frame chain, then returns 0. The fault handler
+// ones, the stack pointer as it is after the return, the return address, the
+// x87 control word and MXCSR, whose rounding and precision modes every call
+// preserves) and the head of the thread's SEH frame chain, then returns 0. The fault handler
 // later resumes the caller at that return with these registers and eax = 1,
 // like a setjmp whose longjmp happens through the thread context, so no
 // frame between the fault and the checkpoint is ever unwound.
@@ -32,6 +33,8 @@ _tw_TrapCheckpoint:
     movl %ecx, 20(%eax)
     movl %fs:0, %ecx
     movl %ecx, 24(%eax)
+    fnstcw 28(%eax)
+    stmxcsr 32(%eax)
     xorl %eax, %eax
     ret
 )");
@@ -43,7 +46,7 @@ namespace tw {
 
 namespace {
 
-enum : int { kEbx, kEsi, kEdi, kEbp, kEsp, kEip, kSehChain };
+enum : int { kEbx, kEsi, kEdi, kEbp, kEsp, kEip, kSehChain, kFpuControl, kMxcsr };
 
 // TLS index of the thread's innermost armed trap, allocated on first use.
 volatile LONG g_trapSlot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
@@ -159,8 +162,14 @@ struct sFaultTrapAccess {
   // may have left behind is put right.
   static void Recovered(cFaultTrap& trap) {
     // The x87 register stack may hold values of the abandoned code; every
-    // call boundary expects it empty.
-    asm volatile("fninit");
+    // call boundary expects it empty. fninit also resets the control word,
+    // and the abandoned code may have changed MXCSR: both get the values
+    // they had where the work started (a fault must not leave the thread
+    // rounding differently).
+    const uint16_t fpuControl = static_cast<uint16_t>(trap.checkpoint_.words[kFpuControl]);
+    const uint32_t mxcsr = trap.checkpoint_.words[kMxcsr];
+    asm volatile("fninit\n\tfldcw %0" : : "m"(fpuControl));
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
     // SEH frames registered by abandoned system code lie in reused stack.
     // (NT_TIB.ExceptionList, the first word that fs addresses on x86.)
     asm volatile("movl %0, %%fs:0" : : "r"(trap.checkpoint_.words[kSehChain]) : "memory");

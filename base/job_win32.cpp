@@ -70,8 +70,17 @@ bool cJob::AbortThread() {
 
 void cJob::AbandonThread() {
   if (thread_ == nullptr) return;
+  const HANDLE thread = static_cast<HANDLE>(thread_);
   // A thread past its last access to the job may go on; any other one would
-  // come back into the freed job, so it stays suspended for good.
-  if (finished_.load(std::memory_order_acquire) == 0) SuspendThread(static_cast<HANDLE>(thread_));
+  // come back into the freed job, so it stays suspended for good. Suspended
+  // first and asked then: asked first, the thread could pass its last access
+  // in between and be frozen in its exit, where it holds the loader lock.
+  if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+    // Reading the context waits until the suspension has taken effect.
+    CONTEXT sync = {};
+    sync.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(thread, &sync);
+    if (finished_.load(std::memory_order_acquire) != 0) ResumeThread(thread);
+  }
   CloseThread();
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "base/paths.h"
 #include "base/process_internal.h"
 
 namespace tw {
@@ -27,12 +28,16 @@ eOpenAction ClassifyOpenText(const char16_t* text) {
   return eOpenAction::kShellOpen;
 }
 
+eOpenAction ChooseOpenAction(const char16_t* text) {
+  if (text == nullptr || text[0] == 0) return eOpenAction::kNothing;
+  if (GetPathKind(text) != kPathMissing) return eOpenAction::kShellOpen;
+  return ClassifyOpenText(text);
+}
+
 }  // namespace tw
 
 bool OpenOrRunFile(const char16_t* text) {
-  if (text == nullptr || text[0] == 0) return false;
-  if (tw::PathExists(text)) return tw::ShellOpen(text);
-  switch (tw::ClassifyOpenText(text)) {
+  switch (tw::ChooseOpenAction(text)) {
     case tw::eOpenAction::kRunCommandLine:
       return RunCommandLine(text);
     case tw::eOpenAction::kShellOpen:

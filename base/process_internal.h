@@ -10,8 +10,10 @@ enum class eOpenAction { kNothing, kShellOpen, kRunCommandLine };
 // (see base/process.h); text is not null.
 eOpenAction ClassifyOpenText(const char16_t* text);
 
-// Whether text names an existing file, folder or device.
-bool PathExists(const char16_t* text);
+// What OpenOrRunFile does with text (null and empty give kNothing): an
+// existing file, folder or device (GetPathKind) is opened with the shell,
+// anything else is classified by ClassifyOpenText.
+eOpenAction ChooseOpenAction(const char16_t* text);
 
 // Opens text with the shell's "open" verb; true when it was opened.
 bool ShellOpen(const char16_t* text);

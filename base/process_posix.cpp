@@ -6,7 +6,6 @@
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -212,11 +211,6 @@ bool RunCommandLine(const char16_t* commandLine) {
 }
 
 namespace tw {
-
-bool PathExists(const char16_t* text) {
-  struct stat info;
-  return stat(ToUtf8(text).c_str(), &info) == 0;
-}
 
 bool ShellOpen(const char16_t* text) {
   const std::string target = ToUtf8(text);

@@ -202,10 +202,6 @@ bool RunCommandLine(const char16_t* commandLine) {
 
 namespace tw {
 
-bool PathExists(const char16_t* text) {
-  return GetFileAttributesW(ToWin(text)) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool ShellOpen(const char16_t* text) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);

@@ -27,6 +27,23 @@ void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
 void DivideByZero() { g_sink = 10 / g_zero; }
 void IllegalInstruction() { __builtin_trap(); }
 
+// The floating-point modes of the calling thread (x87 and SSE units).
+uint16_t FpuControl() {
+  uint16_t cw = 0;
+  asm volatile("fnstcw %0" : "=m"(cw) : : "memory");
+  return cw;
+}
+void SetFpuControl(uint16_t cw) { asm volatile("fldcw %0" : : "m"(cw) : "memory"); }
+uint32_t Mxcsr() {
+  uint32_t v = 0;
+  asm volatile("stmxcsr %0" : "=m"(v) : : "memory");
+  return v;
+}
+void SetMxcsr(uint32_t v) { asm volatile("ldmxcsr %0" : : "m"(v) : "memory"); }
+
+constexpr uint16_t kFpuRoundingBits = 0x0C00;
+constexpr uint32_t kMxcsrModeBits = 0xFFC0;  // masks, rounding, flush-to-zero; not the status flags
+
 struct sCounted {
   int* destroyed;
   ~sCounted() { ++*destroyed; }
@@ -80,6 +97,31 @@ TEST(FaultTrap, RecoversFromFaultsWithoutUnwinding) {
     EXPECT_TRUE(trap.Run([&] { reached = 3; }));
     EXPECT_EQ(reached, 3);
   }
+}
+
+// Work that changes the rounding modes and then faults must not leave them
+// changed for the code that goes on after the recovery.
+TEST(FaultTrap, RecoveryRestoresTheFloatingPointModes) {
+  const uint16_t savedCw = FpuControl();
+  const uint32_t savedMxcsr = Mxcsr();
+  // Modes at the start of the work: 53-bit precision, round toward zero.
+  const uint16_t startCw = static_cast<uint16_t>((savedCw & ~0x0F00u) | 0x0200u | 0x0C00u);
+  const uint32_t startMxcsr = (savedMxcsr & ~0xE000u) | 0x6000u;
+  SetFpuControl(startCw);
+  SetMxcsr(startMxcsr);
+  cFaultTrap trap;
+  const bool returned = trap.Run([] {
+    SetFpuControl(static_cast<uint16_t>((FpuControl() & ~kFpuRoundingBits) | 0x0400u));  // down
+    SetMxcsr((Mxcsr() & ~0x6000u) | 0x4000u | 0x8000u);  // up, flush to zero
+    WriteNull();
+  });
+  const uint16_t afterCw = FpuControl();
+  const uint32_t afterMxcsr = Mxcsr();
+  SetFpuControl(savedCw);
+  SetMxcsr(savedMxcsr);
+  EXPECT_FALSE(returned);
+  EXPECT_EQ(afterCw, startCw);
+  EXPECT_EQ(afterMxcsr & kMxcsrModeBits, startMxcsr & kMxcsrModeBits);
 }
 
 TEST(FaultTrap, ManyRecoveriesInARow) {

@@ -1,11 +1,14 @@
 // The Win32 job's fault catching and forced abort (these exist only there).
 #include "base/job.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "base/sync.h"
@@ -197,17 +200,33 @@ TEST(JobAbort, StuckNotificationAfterTheAbortIsAbortedToo) {
   EXPECT_FALSE(job.IsRunning());
 }
 
+// Two unnamed manual-reset events for a job blocked in a system call:
+// SignalObjectAndWait sets "inside" from within the call that waits for
+// "release", so once "inside" is set the thread executes system code until
+// "release" is set, however late it was scheduled.
+struct sBlockingCall {
+  HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool Made() const { return inside != nullptr && release != nullptr; }
+  void Block() const { SignalObjectAndWait(inside, release, INFINITE, FALSE); }
+  bool WaitInside() const { return WaitForSingleObject(inside, 20000) == WAIT_OBJECT_0; }
+  void Release() const { SetEvent(release); }
+  void CloseBoth() const {
+    CloseHandle(inside);
+    CloseHandle(release);
+  }
+};
+
 TEST(JobAbort, JobBlockedInASystemCallIsLeftDetached) {
-  cEvent release;
-  ASSERT_TRUE(release.Create(nullptr, false, true));
+  sBlockingCall call;
+  ASSERT_TRUE(call.Made());
   cScriptedJob job;
   job.work = [&](cScriptedJob&) {
-    release.Wait();
+    call.Block();
     return 9;
   };
   ASSERT_TRUE(job.Start());
-  ASSERT_TRUE(job.WaitFor("R"));
-  std::this_thread::sleep_for(20ms);  // into the wait
+  ASSERT_TRUE(call.WaitInside());
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(job.Stop(50));
   const int64_t ms = ElapsedMs(t0);
@@ -216,9 +235,10 @@ TEST(JobAbort, JobBlockedInASystemCallIsLeftDetached) {
   EXPECT_TRUE(job.IsRunning());
   EXPECT_FALSE(job.Start()) << "a second thread must not share the job with the stuck one";
   // Once the call returns, the work ends normally and the job is released.
-  release.Set();
+  call.Release();
   ASSERT_TRUE(job.WaitEnded());
   EXPECT_EQ(job.Log(), "S R Q Q F9 A");
+  call.CloseBoth();
 }
 
 TEST(JobAbort, JobHoldingOurLockIsNotAborted) {
@@ -247,36 +267,63 @@ TEST(JobAbort, JobHoldingOurLockIsNotAborted) {
   EXPECT_TRUE(entered);
 }
 
+// Busy in the program's own code for a while.
+void Spin(int rounds) {
+  for (int i = 0; i < rounds; ++i) g_spin = g_spin + 1;
+}
+
+// True when another thread enters lock within a generous time; a lock left
+// held by an abandoned thread gives false (the waiting thread is let go).
+bool OtherThreadCanEnter(cCriticalSection& lock) {
+  auto entered = std::make_shared<std::atomic<bool>>(false);
+  std::thread other([&lock, entered] {
+    cSafeCriticalSectionAccess guard(&lock);
+    *entered = true;
+  });
+  const auto until = std::chrono::steady_clock::now() + 20s;
+  while (!*entered && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(1ms);
+  if (!*entered) {
+    other.detach();
+    return false;
+  }
+  other.join();
+  return true;
+}
+
 // Work that enters and leaves one of our locks all the time, allocating as
-// it goes: however the abort catches it, the lock must not be left held.
+// it goes, and spends about as long in its own code inside the lock as
+// outside: an abort that ignored the lock would land inside it in about
+// every other round. On a loaded machine the abort may get too few chances
+// within its bound and give up (Stop false, the work goes on untouched);
+// the stop is then asked again.
 TEST(JobAbort, AbortNeverAbandonsAHeldLock) {
   cCriticalSection shared;
   long counter = 0;
   cScriptedJob job;
   job.work = [&](cScriptedJob&) -> int32_t {
     for (;;) {
-      cSafeCriticalSectionAccess guard(&shared);
-      auto* block = new long(counter);
-      counter = *block + 1;
-      delete block;
+      {
+        cSafeCriticalSectionAccess guard(&shared);
+        auto* block = new long(counter);
+        counter = *block + 1;
+        delete block;
+        Spin(20000);
+      }
+      Spin(20000);
     }
   };
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE(round);
     ASSERT_TRUE(job.Start());
     ASSERT_TRUE(job.WaitFor("R"));
-    // The lock is free between two rounds of the loop, so the abort
-    // catches the thread there within its bound.
-    ASSERT_TRUE(job.Stop(10));
-    EXPECT_EQ(job.Log(), "S R Q X F0 A");
+    std::string requests = "Q";
+    while (!job.Stop(10)) {
+      ASSERT_LT(requests.size(), 40u) << "the abort never found the thread outside the lock";
+      requests += " Q";
+    }
+    EXPECT_EQ(job.Log(), "S R " + requests + " X F0 A");
     job.ClearLog();
-    std::atomic<bool> entered{false};
-    std::thread other([&] {
-      cSafeCriticalSectionAccess guard(&shared);
-      entered = true;
-    });
-    other.join();
-    ASSERT_TRUE(entered);
+    ASSERT_TRUE(OtherThreadCanEnter(shared));
   }
   EXPECT_GT(counter, 0);
 }
@@ -287,30 +334,27 @@ TEST(JobAbort, DestroyingADetachedJobKeepsItsThreadAway) {
   // Touches nothing of its own after the wait, so that the base destructor's
   // stop is the only one.
   struct cBlockedJob : cJob {
-    cEvent* release = nullptr;
-    std::atomic<bool> waiting{false};
+    const sBlockingCall* call = nullptr;
     int32_t Run() override {
-      cEvent* event = release;
-      waiting = true;
-      event->Wait();
+      const sBlockingCall* blocking = call;
+      blocking->Block();
       g_cameBack = true;  // would go on into the freed job
       return 0;
     }
   };
-  auto release = std::make_unique<cEvent>();
-  ASSERT_TRUE(release->Create(nullptr, false, true));
+  // Outlives the test: the suspended thread still refers to it.
+  static const sBlockingCall call;
+  ASSERT_TRUE(call.Made());
   auto job = std::make_unique<cBlockedJob>();
-  job->release = release.get();
+  job->call = &call;
   ASSERT_TRUE(job->Start());
-  while (!job->waiting) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(20ms);  // into the wait
+  ASSERT_TRUE(call.WaitInside());
   const auto t0 = std::chrono::steady_clock::now();
   job.reset();  // gives up after its stop and abort time
   EXPECT_GE(ElapsedMs(t0), static_cast<int64_t>(cJob::kStopTimeoutMs));
-  release->Set();
+  call.Release();
   std::this_thread::sleep_for(300ms);
   EXPECT_FALSE(g_cameBack) << "the abandoned thread must stay suspended";
-  release.release();  // the suspended thread still refers to the event
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 
+#include "base/process_internal.h"
 #include "tests/support/handles.h"
 #include "tests/support/test_support.h"
 
@@ -118,15 +120,23 @@ TEST(ConProcess, PollKeepsARunningChild) {
 
 TEST(ConProcess, TerminateAfterTheEndRecordsTheCode) {
   twtest::TempDir dir;
-  const std::string marker = dir.path() + "/exiting";
-  cConProcess process;
-  ASSERT_TRUE(process.Start(ChildCommand("touchexit " + marker + " 9").c_str()));
-  // Ends without being polled: the marker comes just before the exit.
-  ASSERT_TRUE(WaitForFile(marker));
-  std::this_thread::sleep_for(1000ms);
-  EXPECT_TRUE(process.Terminate());
-  EXPECT_FALSE(process.HasProcess());
-  EXPECT_EQ(process.ExitCode(), 9);
+  // The child ends without being polled: its marker comes just before the
+  // exit. Nothing else tells the test that the exit is complete, so a slow
+  // machine gets longer pauses: a child still running when Terminate comes
+  // is ended with 1 and leaves the code 0, and the next pause is longer.
+  int32_t code = -1;
+  for (const auto pause : {200ms, 1000ms, 5000ms, 15000ms}) {
+    const std::string marker = dir.path() + "/exiting" + std::to_string(pause.count());
+    cConProcess process;
+    ASSERT_TRUE(process.Start(ChildCommand("touchexit " + marker + " 9").c_str()));
+    ASSERT_TRUE(WaitForFile(marker));
+    std::this_thread::sleep_for(pause);
+    EXPECT_TRUE(process.Terminate());
+    EXPECT_FALSE(process.HasProcess());
+    code = process.ExitCode();
+    if (code != 0) break;
+  }
+  EXPECT_EQ(code, 9);
 }
 
 // A terminated child never reaches its "sleeptouch" marker.
@@ -174,6 +184,40 @@ TEST(OpenOrRunFile, TextsThatStartNothing) {
   EXPECT_FALSE(OpenOrRunFile(u""));
   EXPECT_FALSE(OpenOrRunFile(u"\"no closing quote and blanks"));
   EXPECT_FALSE(OpenOrRunFile(u"\"no-closing-quote"));
+}
+
+// The choice between the shell and a command line, without starting
+// anything. Paths are the system's own: either separator names the same file.
+TEST(OpenOrRunFile, ExistingPathsGoToTheShellWhateverTheirBlanks) {
+  using tw::eOpenAction;
+  twtest::TempDir dir;
+  const std::string folder = dir.path() + "/a folder";
+  std::filesystem::create_directory(folder);
+  const std::string file = folder + "/a file.txt";
+  { std::FILE* f = std::fopen(file.c_str(), "wb"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  std::string backslashed = file;
+  for (char& c : backslashed)
+    if (c == '/') c = '\\';
+  struct Case {
+    std::string text;
+    eOpenAction action;
+  };
+  const Case cases[] = {
+      {file, eOpenAction::kShellOpen},
+      {backslashed, eOpenAction::kShellOpen},
+      {folder, eOpenAction::kShellOpen},
+      {folder + "/", eOpenAction::kShellOpen},
+      {dir.path() + "/no such file.txt", eOpenAction::kRunCommandLine},
+      {"\"" + file + "\" --flag", eOpenAction::kRunCommandLine},
+      {"https://example.invalid/page", eOpenAction::kShellOpen},
+      {"\"" + file, eOpenAction::kNothing},
+      {"", eOpenAction::kNothing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(tw::ChooseOpenAction(Widen(c.text).c_str()), c.action);
+  }
+  EXPECT_EQ(tw::ChooseOpenAction(nullptr), eOpenAction::kNothing);
 }
 
 TEST(OpenOrRunFile, CommandLinesWithArgumentsAreRun) {
