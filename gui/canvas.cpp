@@ -211,10 +211,17 @@ bool cCanvas::DrawTextWrapped(int32_t x, int32_t y, int32_t width, int32_t heigh
   const int32_t lineAdvance = static_cast<int32_t>(space.height * lineSpacing);
 
   int32_t lineStart = 0, lineWidth = 0, blankUnits = 0, yOffset = 0, widest = 0;
+  // The word after a dropped blank run opens the next line as it is, however
+  // wide, so no empty line goes before it.
+  bool placeWord = false;
   for (int32_t i = 0; i < count; ++i) {
     const sLayoutToken& t = *tokens[i];
     bool breaks = false;
-    if (t.kind == sLayoutToken::kWord) {
+    const bool placed = placeWord && t.kind == sLayoutToken::kWord;
+    placeWord = false;
+    if (placed) {
+      lineWidth += t.width;
+    } else if (t.kind == sLayoutToken::kWord) {
       if (lineWidth + t.width <= width)
         lineWidth += t.width;
       else
@@ -281,6 +288,7 @@ bool cCanvas::DrawTextWrapped(int32_t x, int32_t y, int32_t width, int32_t heigh
     blankUnits = 0;
     if (skipBlank) {
       lineStart = i + 1;
+      placeWord = true;
       continue;
     }
     lineStart = i;

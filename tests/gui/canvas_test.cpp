@@ -126,6 +126,10 @@ TEST(DrawTextWrapped, Layouts) {
       {"blanks after a line feed indent", u"aa  \n  bb", 100, 0, {{0, 0, u"aa"}, {10, 13, u"bb"}}, {20, 26}},
       {"word wider than the box: empty line first", u"aaaaaaaa b", 30, 0,
        {{0, 13, u"aaaaaaaa"}, {5, 26, u"b"}}, {40, 39}},
+      {"wide word after a dropped blank run opens its line at once", u"aa b   cccccccc d", 30, 0,
+       {{0, 0, u"aa"}, {15, 0, u"b"}, {0, 13, u"cccccccc"}, {5, 26, u"d"}}, {40, 39}},
+      {"the same in justified text", u"aa b   cccccccc d", 30, 3,
+       {{0, 0, u"aa"}, {25, 0, u"b"}, {0, 13, u"cccccccc"}, {5, 26, u"d"}}, {40, 39}},
       {"wide word centred overflows to the left", u"x aaaaaaaa", 30, 1,
        {{12, 0, u"x"}, {-5, 13, u"aaaaaaaa"}}, {17, 26}},
   };
