@@ -36,8 +36,8 @@ public:
   bool CanClose() override { return allowClose; }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     // (Kind 1 comes from the focus the window gets when it is shown.)
-    if (action != nullptr && sender == this && action->kind >= 7)
-      calls.push_back("action " + std::to_string(action->kind));
+    if (action == nullptr || action->kind < 7) return cChildElement::OnAction(sender, action);
+    if (sender == this) calls.push_back("action " + std::to_string(action->kind));
     return true;
   }
 };
@@ -222,6 +222,42 @@ TEST_F(WindowHost, HintWithoutActivationLeavesTheFocus) {
   delete hint;  // window and element
   EXPECT_FALSE(IsWindow(hintWindow));
   EXPECT_EQ(w.host.ShowHint(0, 0, 1, 1, nullptr, false), nullptr);
+}
+
+BOOL CALLBACK CountHintWindow(HWND h, LPARAM p) {
+  if ((GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0 && IsWindowVisible(h))
+    ++*reinterpret_cast<int*>(p);
+  return TRUE;
+}
+
+// The hint text of an element: shown when the mouse enters, a framed
+// window below the element; closed when it leaves or when the hint text
+// changes.
+TEST_F(WindowHost, ElementHintWindow) {
+  Window w;
+  Probe child;
+  w.probe->AddChild(&child, 20, 30, 100, 20, 0);
+  child.SetHint(u"first line\nsecond", 0);
+  child.OnEnter();
+  ASSERT_TRUE(child.HasHintElement());
+  auto countHints = [] {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), &CountHintWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+  };
+  EXPECT_EQ(countHints(), 1);
+  child.OnLeave();
+  EXPECT_FALSE(child.HasHintElement());
+  EXPECT_EQ(countHints(), 0);
+  // A new hint text closes a showing hint through the element's own action.
+  child.OnEnter();
+  ASSERT_TRUE(child.HasHintElement());
+  child.SetHint(u"changed", 0);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_FALSE(child.HasHintElement());
+  EXPECT_EQ(countHints(), 0);
+  w.probe->RemoveChild(&child);
 }
 
 TEST_F(WindowHost, CursorKinds) {
