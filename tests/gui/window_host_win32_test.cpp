@@ -187,6 +187,58 @@ TEST_F(WindowHost, ModalChildIsCentredOnItsOwner) {
   EXPECT_EQ(w.host.RunModalChild(u"none", 10, 10, nullptr, false), -1);
 }
 
+// A popup: a captionless dialog at screen coordinates whose host has no
+// owner dialog (frame requests act on the host window itself).
+TEST_F(WindowHost, PopupRunsAtItsScreenPoint) {
+  struct PopupContent : cChildElement {
+    RECT frame{};
+    LONG_PTR style = 0;
+    bool hostIsFrame = false;
+    void OnCreate() override { PostKind(7); }
+    bool OnAction(cChildElement* sender, cChildAction* action) override {
+      if (action == nullptr || sender != this || action->kind != 7) return false;
+      HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+      HWND dialog = ::GetParent(host);
+      ::GetWindowRect(dialog, &frame);
+      style = GetWindowLongPtrW(dialog, GWL_STYLE);
+      // Moving "the frame" moves the host window inside the popup.
+      GetHost()->Move(0, 0, 40, 20);
+      RECT r{};
+      ::GetWindowRect(host, &r);
+      hostIsFrame = r.right - r.left == 40;
+      EndModal(3);
+      return true;
+    }
+  };
+  Window w;
+  RECT frame{};
+  LONG_PTR style = 0;
+  bool hostIsFrame = false;
+  // The popup's element is deleted when its run ends: copy the findings out first.
+  struct Reporter : PopupContent {
+    RECT* f;
+    LONG_PTR* s;
+    bool* h;
+    ~Reporter() override {
+      *f = frame;
+      *s = style;
+      *h = hostIsFrame;
+    }
+  };
+  auto* reporter = new Reporter();
+  reporter->f = &frame;
+  reporter->s = &style;
+  reporter->h = &hostIsFrame;
+  EXPECT_EQ(w.host.RunPopup(123, 77, 150, 60, reporter), 3);
+  EXPECT_EQ(frame.left, 123);
+  EXPECT_EQ(frame.top, 77);
+  EXPECT_EQ(frame.right - frame.left, 150) << "no frame around a popup's client area";
+  EXPECT_NE(style & WS_POPUP, 0);
+  EXPECT_EQ(style & WS_CAPTION, 0);
+  EXPECT_TRUE(hostIsFrame);
+  EXPECT_EQ(w.host.RunPopup(0, 0, 10, 10, nullptr), -1);
+}
+
 TEST_F(WindowHost, DialogSurvivesARefusedCloseAndEndsWithZero) {
   struct Refusing : cChildElement {
     int closes = 0;
