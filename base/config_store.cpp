@@ -15,37 +15,75 @@ namespace {
 constexpr int kReadWriteShared = 3;
 constexpr int kReadShared = 1;
 
-// The whole stream, from position 0, into out.
-bool ReadWhole(cFileIOTarget& file, _typebuf<char>& out) {
+// The whole stream, from position 0, into out; false above limit bytes.
+bool ReadWhole(cFileIOTarget& file, _typebuf<char>& out, uint64_t limit = tw::kMaxSectionFileSize) {
   const uint64_t size = file.GetSize();
-  if (size > tw::kMaxSectionFileSize || !file.Seek(0)) return false;
+  if (size > limit || !file.Seek(0)) return false;
   out.Reallocate(static_cast<int32_t>(size));
   return size == 0 || file.ReadExact(out.data, static_cast<uint32_t>(size));
 }
 
-// Writes image over the start of file in one call, then cuts the file to it.
-bool WriteImage(cFileIOTarget& file, const _typebuf<char>& image) {
-  return file.Seek(0) && file.WriteExact(image.data, static_cast<uint32_t>(image.count)) &&
-         file.SetSize(static_cast<uint64_t>(image.count));
+// Writes size bytes over the start of file in one call, then cuts the file
+// to them.
+bool WriteImage(cFileIOTarget& file, const char* image, uint32_t size) {
+  return file.Seek(0) && file.WriteExact(image, size) && file.SetSize(size);
 }
 
-// Called with the section file locked. A pending copy that parses completely
-// is a save that was cut short after the copy was written: its image goes
-// into the file. A strict prefix of an image never parses (the root's end
-// marker is its last byte), so a torn copy is one whose save never touched
-// the file; it is dropped.
+constexpr char kPendingMagic[4] = {'Q', 'X', 'V', 'P'};
+constexpr uint32_t kPendingHeader = 12;
+
+uint32_t LoadU32(const char* p) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(p[0])) | static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24;
+}
+
+bool SameBytes(const char* a, const char* b, uint32_t n) { return n == 0 || std::memcmp(a, b, n) == 0; }
+
+// Whether now is what a save from before to image can have left in the
+// file: one write of image over the start of before, stopped anywhere,
+// possibly followed by the cut to the image's size. Then the pending copy
+// belongs to this file's latest change and may finish it; anything else is
+// a later save by someone else, which a stale copy must not overwrite.
+bool LeftBySave(const _typebuf<char>& now, const char* before, uint32_t beforeSize, const char* image,
+                uint32_t imageSize) {
+  const uint32_t nowSize = static_cast<uint32_t>(now.count);
+  uint32_t common = 0;  // the longest prefix now shares with the image
+  while (common < nowSize && common < imageSize && now.data[common] == image[common]) ++common;
+  // The write stopped at or before common (bytes the image shares with the
+  // old content look written either way); past it the old bytes follow.
+  const uint32_t oldRest = beforeSize > common ? beforeSize - common : 0;
+  return nowSize - common == oldRest && SameBytes(now.data + common, before + common, oldRest);
+}
+
+// Called with the section file locked. A complete pending copy whose save
+// left the file as it is now goes into the file; any pending copy is then
+// dropped. A copy cut short is one whose save never touched the file.
 bool ApplyPending(cFileIOTarget& file, const char16_t* pendingPath) {
   if (GetPathKind(pendingPath) != tw::kPathFile) return true;
-  _typebuf<char> image;
-  bool complete = false;
+  _typebuf<char> copy;
+  bool read = false;
   {
     cFileIO pending;
-    if (pending.Open(pendingPath, kReadShared) && ReadWhole(pending, image)) {
-      cConfigNode probe;
-      complete = tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), probe);
+    read = pending.Open(pendingPath, kReadShared) &&
+           ReadWhole(pending, copy, 2 * tw::kMaxSectionFileSize + kPendingHeader);
+  }
+  const uint32_t copySize = static_cast<uint32_t>(copy.count);
+  if (read && copySize >= kPendingHeader && std::memcmp(copy.data, kPendingMagic, 4) == 0) {
+    const uint32_t imageSize = LoadU32(copy.data + 4);
+    const uint32_t beforeSize = LoadU32(copy.data + 8);
+    const char* image = copy.data + kPendingHeader;
+    cConfigNode probe;
+    if (uint64_t{kPendingHeader} + imageSize + beforeSize == copySize &&
+        tw::ParseSectionImage(image, imageSize, probe)) {
+      _typebuf<char> now;
+      if (!ReadWhole(file, now)) return false;
+      const bool finished = static_cast<uint32_t>(now.count) == imageSize && SameBytes(now.data, image, imageSize);
+      if (!finished && LeftBySave(now, image + imageSize, beforeSize, image, imageSize) &&
+          !WriteImage(file, image, imageSize))
+        return false;
     }
   }
-  if (complete && !WriteImage(file, image)) return false;
   DeleteFileLong(pendingPath);
   return true;
 }
@@ -103,6 +141,18 @@ void AppendHex(_guardchar<char16_t>& text, uint64_t v) {
 }
 
 }  // namespace
+
+void tw::BuildPendingCopy(const void* before, uint32_t beforeSize, const void* image, uint32_t imageSize,
+                          _typebuf<char>& out) {
+  out.Reallocate(static_cast<int32_t>(kPendingHeader + imageSize + beforeSize));
+  std::memcpy(out.data, kPendingMagic, 4);
+  for (int i = 0; i < 4; ++i) {
+    out.data[4 + i] = static_cast<char>(imageSize >> (8 * i));
+    out.data[8 + i] = static_cast<char>(beforeSize >> (8 * i));
+  }
+  if (imageSize > 0) std::memcpy(out.data + kPendingHeader, image, imageSize);
+  if (beforeSize > 0) std::memcpy(out.data + kPendingHeader + imageSize, before, beforeSize);
+}
 
 cCIAppConfig::cCIAppConfig() = default;
 
@@ -196,6 +246,8 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
   _typebuf<char> current;
   if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, current)) return false;
+  sFileStamp before;
+  const bool haveBefore = GetFileStamp(path, before);
   // What the file holds now (another process may have saved since this
   // section was read); a foreign or damaged file contributes what decodes.
   cConfigNode merged;
@@ -203,15 +255,24 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   if (!MergeChanges(merged, section.base, section.root, 0)) return false;
   _typebuf<char> image;
   if (!tw::BuildSectionImage(merged, image)) return false;
+  _typebuf<char> copy;
+  tw::BuildPendingCopy(current.data, static_cast<uint32_t>(current.count), image.data,
+                       static_cast<uint32_t>(image.count), copy);
   if (!CreateDirectoryLong(pendingFolder.text) ||
-      !WriteNewFile(pendingPath.text, image.data, static_cast<uint32_t>(image.count)))
+      !WriteNewFile(pendingPath.text, copy.data, static_cast<uint32_t>(copy.count)))
     return false;
   // A failure from here on leaves the complete pending copy, which the next
   // holder of the lock writes into the file.
-  if (!WriteImage(file, image)) return false;
+  if (!WriteImage(file, image.data, static_cast<uint32_t>(image.count))) return false;
   DeleteFileLong(pendingPath.text);
   sFileStamp stamp;
-  GetFileStamp(path, stamp);
+  // The clock the file system stamps writes with moves in ticks of several
+  // milliseconds: a save within the tick of the previous one, of the same
+  // size, would leave the stamp that other stores hold for the old content.
+  // Move the write time past the old one so that every save changes it.
+  if (GetFileStamp(path, stamp) && haveBefore && stamp.writeTime <= before.writeTime &&
+      SetFileWriteTime(file.Handle(), before.writeTime + 1))
+    GetFileStamp(path, stamp);
   tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), section.root);
   section.base.CopyFrom(section.root);
   section.stamp = stamp;

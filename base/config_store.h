@@ -15,12 +15,16 @@
 //     section as last read and as it is in memory: values set, keys added,
 //     keys deleted). Another process's save of other keys is kept; for one
 //     key the later save wins.
-//  d. A save writes the whole new image to a pending copy (subfolder
-//     tw::kPendingFolder, never a section), then over the section file in
-//     one write, then sets the file size, then deletes the copy. Whoever
-//     takes the file's lock next and finds a complete pending copy writes it
-//     into the file first, so a save cut short by a crash or a kill leaves
-//     the old or the new content, never a torn one.
+//  d. A save writes a pending copy (subfolder tw::kPendingFolder, never a
+//     section) holding the new image and the file's bytes before the save,
+//     then the image over the section file in one write, then sets the file
+//     size, then deletes the copy. Whoever takes the file's lock next and
+//     finds a complete pending copy writes its image into the file first,
+//     so a save cut short by a crash or a kill leaves the old or the new
+//     content, never a torn one. The copy is written only over the bytes
+//     that save left (the old bytes, the new image, or a mix of the two at
+//     the point where its write stopped): a file saved since by a program
+//     that knows nothing of pending copies is kept and the copy dropped.
 //  e. A new section file is written under a unique temporary name in the
 //     pending folder and moved into place without replacing: when another
 //     process created the file a moment before, that file is loaded.
@@ -47,6 +51,12 @@ namespace tw {
 inline constexpr char16_t kPendingFolder[] = u".pending";
 // Section files larger than this are not read (no real section comes near).
 inline constexpr uint64_t kMaxSectionFileSize = uint64_t{64} << 20;
+
+// out becomes the pending copy of a save that turns the file's bytes before
+// into image: "QXVP", the image size and the before size (32-bit little-
+// endian each), the image, the before bytes.
+void BuildPendingCopy(const void* before, uint32_t beforeSize, const void* image, uint32_t imageSize,
+                      _typebuf<char>& out);
 }  // namespace tw
 
 // One loaded section.

@@ -285,6 +285,12 @@ int32_t cBaseArchDecompress::RunDecoder(uint32_t dictionarySize) {
 
 // ---- cBaseZStream / cZStream -----------------------------------------------
 
+// Up to zlib 1.2.12, inflateBack kept the output of its last, partly filled
+// window when the input ran out or turned out damaged (Z_BUF_ERROR,
+// Z_DATA_ERROR): up to 32 KiB that inflate does give were never passed on.
+// 1.2.13 delivers everything decoded before it returns.
+static_assert(ZLIB_VERNUM >= 0x12d0, "inflateBack must pass on its last partial window (zlib 1.2.13)");
+
 int32_t cBaseZStream::Run() {
   const int32_t bits = windowBits_ >= 8 && windowBits_ <= 15 ? windowBits_ : 15;
   return RunDecoder(uint32_t{1} << bits);
@@ -318,8 +324,14 @@ bool cZStream::Decode(unsigned char* dictionary) {
 
 bool cZStream::OpenDeflate(cFileIOTarget* source, uint64_t size, int32_t windowSize, bool own,
                            int32_t windowBits) {
-  Close();
-  if (source == nullptr) return false;
+  // Open closes the stream itself and keeps a source that it owns already
+  // when that one is opened again; closing here would delete it first. The
+  // decoder reads the window bits, so it stops before they change.
+  StopDecoder();
+  if (source == nullptr) {
+    Close();
+    return false;
+  }
   windowBits_ = windowBits == 0 ? 15 : windowBits;
   return Open(source, size, windowSize, own);
 }

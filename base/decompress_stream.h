@@ -179,7 +179,8 @@ public:
   ~cZStream() override;
 
   // Close, then Open over raw deflate data with the given window bits (0
-  // means 15; zlib accepts 8..15).
+  // means 15; zlib accepts 8..15). A source that the stream owns already
+  // stays owned when it is opened again, as with Open.
   virtual bool OpenDeflate(cFileIOTarget* source, uint64_t size, int32_t windowSize, bool own,
                            int32_t windowBits);
   // A new stream with this one's state (CopyStateTo) and window bits,

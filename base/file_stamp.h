@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "base/fileio.h"
+
 struct sFileStamp {
   uint64_t writeTime = 0;  // FILETIME units (100 ns since 1601-01-01 UTC)
   uint64_t size = 0;
@@ -21,3 +23,6 @@ struct sFileStamp {
 // The stamp of the regular file at path; false, out unchanged, when the path
 // cannot be read or names a folder or a device.
 bool GetFileStamp(const char16_t* path, sFileStamp& out);
+// Sets the last-write time of the open file (FILETIME units, UTC); false
+// when the file system refuses it.
+bool SetFileWriteTime(tFileHandle handle, uint64_t writeTime);

@@ -17,3 +17,13 @@ bool GetFileStamp(const char16_t* path, sFileStamp& out) {
   out.size = static_cast<uint64_t>(st.st_size);
   return true;
 }
+
+bool SetFileWriteTime(tFileHandle handle, uint64_t writeTime) {
+  if (writeTime < static_cast<uint64_t>(tw::kUnixEpochFileTime)) return false;
+  const uint64_t since1970 = writeTime - static_cast<uint64_t>(tw::kUnixEpochFileTime);
+  timespec times[2] = {};
+  times[0].tv_nsec = UTIME_OMIT;  // access time unchanged
+  times[1].tv_sec = static_cast<time_t>(since1970 / tw::kFileTimeUnitsPerSecond);
+  times[1].tv_nsec = static_cast<long>(since1970 % tw::kFileTimeUnitsPerSecond) * 100;
+  return ::futimens(static_cast<int>(handle), times) == 0;
+}

@@ -16,3 +16,10 @@ bool GetFileStamp(const char16_t* path, sFileStamp& out) {
   out.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return true;
 }
+
+bool SetFileWriteTime(tFileHandle handle, uint64_t writeTime) {
+  FILETIME t;
+  t.dwLowDateTime = static_cast<DWORD>(writeTime);
+  t.dwHighDateTime = static_cast<DWORD>(writeTime >> 32);
+  return SetFileTime(reinterpret_cast<HANDLE>(handle), nullptr, nullptr, &t) != 0;
+}

@@ -95,6 +95,16 @@ void ScaledPicture(benchmark::State& state) {
 }
 BENCHMARK(ScaledPicture)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// The share of the above that is the picture's own resampling.
+void ResampleOnly(benchmark::State& state) {
+  cPicture big, out;
+  Pattern(big, 2048, 2048);
+  const int32_t filter = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(big.Resize(filter, 1024, 1024, &out));
+  state.SetItemsProcessed(state.iterations() * int64_t{2048} * 2048);
+}
+BENCHMARK(ResampleOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 void WrappedText(benchmark::State& state) {
   cMemCanvas canvas(kW, kH);
   std::u16string text;

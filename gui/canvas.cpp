@@ -310,11 +310,12 @@ bool cCanvas::DrawPictureScaled(sScaledPicture s) {
   if (picture == nullptr || picture->GetPixels() == nullptr || picture->GetWidth() < 1 ||
       picture->GetHeight() < 1 || s.width == 0 || s.height == 0)
     return false;
-  const int32_t cw = GetWidth(), ch = GetHeight();
-  const int32_t X = s.x, Y = s.y, W = s.width, H = s.height;
+  // 64-bit edges: a far-off, much enlarged destination must not overflow.
+  const int64_t cw = GetWidth(), ch = GetHeight();
+  const int64_t X = s.x, Y = s.y, W = s.width, H = s.height;
 
   bool haveStartX = false, haveWidth = false, haveStartY = false, haveHeight = false;
-  int32_t startX = 0, skip = 0, visibleW = 0, startY = 0, bottomCut = 0, visibleH = 0;
+  int64_t startX = 0, skip = 0, visibleW = 0, startY = 0, bottomCut = 0, visibleH = 0;
   if (X < 0 && 0 < X + W) {
     startX = 0, skip = -X, haveStartX = true;
   } else if (0 <= X && X < cw) {
@@ -342,14 +343,14 @@ bool cCanvas::DrawPictureScaled(sScaledPicture s) {
   // Source rectangle in picture pixels; rows are stored bottom first, so the
   // part cut off at the bottom is skipped at the start of the rows.
   const int32_t pw = picture->GetWidth(), ph = picture->GetHeight();
-  int32_t sx = static_cast<int32_t>(static_cast<double>(pw) / W * skip + 0.5);
-  int32_t sy = static_cast<int32_t>(static_cast<double>(ph) / H * bottomCut + 0.5);
-  int32_t sw = static_cast<int32_t>(static_cast<double>(pw) * visibleW / W + 0.5);
-  int32_t sh = static_cast<int32_t>(static_cast<double>(ph) * visibleH / H + 0.5);
-  sx = std::clamp(sx, 0, pw - 1);
-  sy = std::clamp(sy, 0, ph - 1);
-  sw = std::clamp(sw, 1, pw - sx);
-  sh = std::clamp(sh, 1, ph - sy);
+  // Each value lies within the picture's size before it is converted.
+  auto fit = [](double v, int32_t lo, int32_t hi) {
+    return v < lo ? lo : (v > hi ? hi : static_cast<int32_t>(v));
+  };
+  const int32_t sx = fit(static_cast<double>(pw) / W * skip + 0.5, 0, pw - 1);
+  const int32_t sy = fit(static_cast<double>(ph) / H * bottomCut + 0.5, 0, ph - 1);
+  const int32_t sw = fit(static_cast<double>(pw) * visibleW / W + 0.5, 1, pw - sx);
+  const int32_t sh = fit(static_cast<double>(ph) * visibleH / H + 0.5, 1, ph - sy);
 
   // The whole picture is resampled in place of a copy of it.
   cPicture part;
@@ -363,7 +364,9 @@ bool cCanvas::DrawPictureScaled(sScaledPicture s) {
     source = &part;
   }
   cPicture sized;
-  if (!source->Resize(s.filter, visibleW, visibleH, &sized)) return false;
+  // The visible part lies within the canvas, so it fits 32 bits.
+  if (!source->Resize(s.filter, static_cast<int32_t>(visibleW), static_cast<int32_t>(visibleH), &sized))
+    return false;
   // Size 0 x 0: drawn as it is, already at its size.
-  return DrawPicture(startX, startY, &sized, 0, 0);
+  return DrawPicture(static_cast<int32_t>(startX), static_cast<int32_t>(startY), &sized, 0, 0);
 }

@@ -105,6 +105,7 @@ sEdges cMemCanvas::DeviceBox(const sRect& r) const {
 void cMemCanvas::ReadBlock(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) const {
   std::fill(out, out + static_cast<size_t>(w) * h, 0u);
   const sEdges inside = tw::IntersectBoxes({x, y, x + w, y + h}, Bounds());
+  if (tw::IsEmptyBox(inside)) return;
   for (int32_t dy = inside.top; dy < inside.bottom; ++dy) {
     uint32_t* target = out + static_cast<size_t>(h - 1 - (dy - y)) * w;
     std::copy(Row(dy) + inside.left, Row(dy) + inside.right, target + (inside.left - x));
@@ -358,6 +359,16 @@ bool cMemCanvas::DrawPictureBlended(const sPoint* point, const cPicture* picture
   std::vector<uint32_t> buffer(static_cast<size_t>(w) * h);
   ReadBlock(dx, dy, w, h, buffer.data());
   const uint32_t* p = source->GetPixels();
+  static const struct sWeights {
+    double picture[256];
+    double surface[256];
+    sWeights() {
+      for (int i = 0; i < 256; ++i) {
+        picture[i] = i / 255.0;
+        surface[i] = 1 - picture[i];
+      }
+    }
+  } weights;
   for (size_t i = 0; i < buffer.size(); ++i) {
     const uint32_t alpha = p[i] >> 24;
     // Opaque and clear pixels give the picture's or the surface's channels
@@ -367,11 +378,12 @@ bool cMemCanvas::DrawPictureBlended(const sPoint* point, const cPicture* picture
       continue;
     }
     if (alpha == 0) continue;
-    const double a = alpha / 255.0;
+    // The weights as the formula computes them, looked up instead of divided.
+    const double a = weights.picture[alpha], rest = weights.surface[alpha];
     const uint32_t q = buffer[i];
     uint32_t out = q & 0xFF000000u;
     for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t c = static_cast<uint32_t>(((p[i] >> shift) & 0xFF) * a + ((q >> shift) & 0xFF) * (1 - a));
+      const uint32_t c = static_cast<uint32_t>(((p[i] >> shift) & 0xFF) * a + ((q >> shift) & 0xFF) * rest);
       out |= c << shift;
     }
     buffer[i] = out;

@@ -13,10 +13,17 @@ setup)
   if [[ ! -f "$WINEPREFIX/.tw-ready" ]]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 </dev/null || { echo "wineboot failed"; exit 1; }
+    # Set-up output goes to a file (never to ctest's pipe, see above), shown
+    # when a step fails; the prefix is then not marked ready and the next run
+    # starts afresh.
+    log="$WINEPREFIX.log"
+    fail() { echo "wine prefix set-up failed: $1 (log: $log)"; tail -n 20 "$log"; exit 1; }
+    wineboot -i >"$log" 2>&1 </dev/null || fail wineboot
     wineserver -w
-    # A crashing test must fail at once, not wait on Wine's crash dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+    # A crashing test must fail at once, not wait on Wine's crash dialog
+    # until its time-out: without this setting the prefix is not usable.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >>"$log" 2>&1 </dev/null || fail "turning off the crash dialog"
     # Real Tahoma and friends instead of every face rendering as DejaVu Sans.
     if [[ -d /usr/share/wine/fonts ]]; then
       cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true

@@ -110,6 +110,22 @@ TEST(SizeGuard, LargeRequestsThrowBadAlloc) {
   EXPECT_EQ(c.count, 0);
 }
 
+// A failed allocation leaves the buffer freed and consistent: empty with
+// count 0, not a null array with the requested count.
+TEST(SizeGuard, FailedReallocationLeavesTheBufferEmpty) {
+  _typebuf<int32_t> b(4);
+  EXPECT_THROW(b.Reallocate(0x40000000), std::bad_alloc);  // 2^32 bytes
+  EXPECT_EQ(b.data, nullptr);
+  EXPECT_EQ(b.count, 0);
+  EXPECT_THROW((void)b[0], cException);
+  _classbuf<_guardchar<char16_t>> c;
+  c.Allocate(2);
+  c[0].Assign(u"x");
+  EXPECT_THROW(c.Allocate(0x7FFFFFFF), std::bad_alloc);
+  EXPECT_EQ(c.data, nullptr);
+  EXPECT_EQ(c.count, 0);
+}
+
 TEST(SizeGuard, BoundaryArithmetic) {
   EXPECT_EQ(tw::GuardedBytes(0x7FFFFFFF, 2), 0xFFFFFFFEu);
   EXPECT_THROW(tw::GuardedBytes(0x80000000ll, 2), std::bad_alloc);

@@ -278,6 +278,69 @@ TEST(DecompressStream, DamagedAndShortDataEndReadsAtTheLastDecodedByte) {
   }
 }
 
+// What inflate decodes from data that stops early: every byte it can give
+// before the input runs out.
+Bytes InflatePrefix(const Bytes& packed, size_t room) {
+  z_stream s{};
+  EXPECT_EQ(inflateInit2(&s, -15), Z_OK);
+  Bytes out(room);
+  s.next_in = const_cast<Bytef*>(packed.data());
+  s.avail_in = static_cast<uInt>(packed.size());
+  s.next_out = out.data();
+  s.avail_out = static_cast<uInt>(out.size());
+  inflate(&s, Z_SYNC_FLUSH);
+  out.resize(s.total_out);
+  inflateEnd(&s);
+  return out;
+}
+
+// Data that ends without a final block, or is cut anywhere, still reads up
+// to the last byte that inflate can decode from it: the decoder's last,
+// partly filled dictionary window is passed on when the input runs out.
+TEST(DecompressStream, DataWithoutItsFinalBlockReadsEveryDecodableByte) {
+  const Bytes plain = Sample(150000, 10);
+  // Flushed but never finished: complete blocks, none of them marked final.
+  Bytes unfinished;
+  {
+    z_stream s{};
+    ASSERT_EQ(deflateInit2(&s, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    unfinished.resize(deflateBound(&s, plain.size()) + 64);
+    s.next_in = const_cast<Bytef*>(plain.data());
+    s.avail_in = static_cast<uInt>(plain.size());
+    s.next_out = unfinished.data();
+    s.avail_out = static_cast<uInt>(unfinished.size());
+    ASSERT_EQ(deflate(&s, Z_SYNC_FLUSH), Z_OK);
+    ASSERT_EQ(s.avail_in, 0u);
+    unfinished.resize(s.total_out);
+    deflateEnd(&s);
+  }
+  const Bytes packed = RawDeflate(plain);
+  struct Case {
+    std::string what;
+    Bytes data;
+  };
+  std::vector<Case> cases = {{"no final block", unfinished}};
+  // 150,000 bytes are four full 32 KiB windows and a part: cuts land in
+  // each window, so the bytes still in the dictionary window vary.
+  for (size_t cut : {size_t{400}, packed.size() / 5, packed.size() / 3, packed.size() - 9}) {
+    cases.push_back({"cut at " + std::to_string(cut), Bytes(packed.begin(), packed.begin() + static_cast<long>(cut))});
+  }
+  for (const auto& c : cases) {
+    const Bytes expected = InflatePrefix(c.data, plain.size());
+    ASSERT_GT(expected.size(), 0u) << c.what;
+    for (int32_t window : {4096, 65536}) {
+      SCOPED_TRACE(c.what + " window " + std::to_string(window));
+      cBufWrapperIO source(c.data.data(), static_cast<uint32_t>(c.data.size()));
+      cZStream z;
+      ASSERT_TRUE(z.OpenDeflate(&source, plain.size(), window, false, 15));
+      const Bytes got = ReadAll(z, 10000);
+      EXPECT_EQ(got.size(), expected.size());
+      EXPECT_TRUE(got == expected);
+    }
+  }
+  EXPECT_EQ(InflatePrefix(unfinished, plain.size()), plain);
+}
+
 TEST(DecompressStream, CloneReadsTheSameBytesAfterSeekZero) {
   const Bytes plain = Sample(100000, 7);
   const Bytes packed = RawDeflate(plain);
@@ -338,6 +401,22 @@ TEST(DecompressStream, OpenSeekBackAndCloseDoNotPause) {
   // Open, the restart and Close: three pauses of 100 ms would take 300 ms.
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(quickest).count(), 100);
 }
+
+// Opening the source that the stream already owns again (with another
+// window, say) keeps it: it must not be deleted on the way.
+TEST(DecompressStream, ReopeningTheOwnedSourceKeepsIt) {
+  const Bytes plain = Sample(60000, 11);
+  const Bytes packed = RawDeflate(plain);
+  auto* source = new cBufWrapperIO(packed.data(), static_cast<uint32_t>(packed.size()));
+  cZStream z;
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 4096, true, 15));
+  unsigned char b[100];
+  ASSERT_EQ(z.Read(b, 100), 100u);
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 1000, true, 15));  // ASan: no use after free
+  EXPECT_EQ(ReadAll(z, 777), plain);
+  ASSERT_TRUE(z.OpenDeflate(source, plain.size(), 5000, false, 0));
+  EXPECT_EQ(ReadAll(z, 5000), plain);
+}  // the owned source goes with the stream; ASan reports a leak otherwise
 
 TEST(DecompressStream, DestroyWhileTheDecoderWaits) {
   const Bytes plain = Sample(300000, 9);

@@ -12,14 +12,14 @@ namespace {
 
 using IntTree = cSortedTree<int32_t, int32_t>;
 
-// key(smaller,greater) with '*' for a set balance flag on a node with
-// children and '-' for an empty link; a leaf prints as its key alone.
+// key(smaller,greater) with '*' for a set balance flag and '-' for an empty
+// link; a leaf prints as its key (and flag) alone.
 template <class Tree>
 std::string Shape(const typename Tree::Node* n) {
   if (n == nullptr) return "-";
   std::string s = std::to_string(n->key);
-  if (n->smaller == nullptr && n->greater == nullptr) return s;
   if (n->balance) s += '*';
+  if (n->smaller == nullptr && n->greater == nullptr) return s;
   return s + "(" + Shape<Tree>(n->smaller) + "," + Shape<Tree>(n->greater) + ")";
 }
 
@@ -70,6 +70,47 @@ TEST(SortedTree, AscendingFifteenIsPerfect) {
 
 TEST(SortedTree, DepthLimitRebuildsAndRetries) {
   EXPECT_EQ(Build({0, 100, 1, 99, 2, 98, 3, 97}, 4), "3(1(0,2),99(98*(97,-),100))");
+}
+
+// Rebuild re-links the nodes as ascending insertion would and leaves every
+// balance flag as it was: 16 keeps the flag it got as 13's parent and carries
+// it as a leaf.
+TEST(SortedTree, RebuildRelinksAscendingAndKeepsFlags) {
+  IntTree t(512);
+  std::vector<int32_t*> addr;
+  for (int32_t k : {0, 6, 16, 13}) addr.push_back(t.FindOrInsert(k));
+  ASSERT_EQ(Shape<IntTree>(t.Root()), "6(0,16*(13,-))");
+  t.Rebuild();
+  EXPECT_EQ(Shape<IntTree>(t.Root()), "6(0,13*(-,16*))");
+  EXPECT_EQ(CheckLinks<IntTree>(t.Root(), nullptr), 4u);
+  size_t i = 0;
+  for (int32_t k : {0, 6, 16, 13}) EXPECT_EQ(t.Find(k), addr[i++]) << k;
+  IntTree empty(512);
+  empty.Rebuild();
+  EXPECT_EQ(empty.Root(), nullptr);
+}
+
+// Erase re-inserts the rest of the node's subtree in ascending order into a
+// fresh subtree hung in its place; the ancestors keep their flags.
+TEST(SortedTree, EraseRebuildsTheSubtreeInPlace) {
+  struct Case {
+    std::initializer_list<int32_t> erase;
+    const char* shape;
+  } cases[] = {
+      {{4}, "2*(1,5(3,6*(-,7)))"},   // the root: every other entry re-inserted
+      {{6}, "4(2(1,3),5*(-,7))"},     // an inner node: only 5 and 7 move
+      {{7}, "4(2(1,3),6(5,-))"},      // a leaf
+      {{2}, "4(1*(-,3),6(5,7))"},
+      {{4, 2}, "3*(1,6(5,7))"},       // 6 of the first result is re-inserted
+  };
+  for (const auto& c : cases) {
+    IntTree t(512);
+    for (int32_t k = 1; k <= 7; ++k) *t.FindOrInsert(k) = k;
+    ASSERT_EQ(Shape<IntTree>(t.Root()), "4(2(1,3),6(5,7))");
+    for (int32_t k : c.erase) EXPECT_TRUE(t.EraseKey(k)) << k;
+    EXPECT_EQ(Shape<IntTree>(t.Root()), c.shape);
+    EXPECT_EQ(CheckLinks<IntTree>(t.Root(), nullptr), 7 - c.erase.size());
+  }
 }
 
 TEST(SortedTree, DuplicateKeyReturnsTheExistingValue) {
@@ -229,6 +270,21 @@ struct Probe {
   Probe() { ++alive; }
   ~Probe() { --alive; }
 };
+
+// With the limit 2 the tree holds depth 3 at most: 5 would attach at depth 4
+// even after the rebuild, so it is refused, its value destroyed, and the map
+// keeps its entries in the rebuilt shape.
+TEST(SortedTree, InsertionPastTheLimitAfterRebuildFails) {
+  cSortedTree<int32_t, Probe> t(2);
+  for (int32_t k : {1, 2, 3, 4}) ASSERT_NE(t.FindOrInsert(k), nullptr) << k;
+  EXPECT_EQ(Shape<decltype(t)>(t.Root()), "2(1,3*(-,4))");
+  EXPECT_EQ(t.FindOrInsert(5), nullptr);
+  EXPECT_EQ(Probe::alive, 4);
+  EXPECT_EQ(Shape<decltype(t)>(t.Root()), "2(1,3*(-,4))");
+  EXPECT_EQ(CheckLinks<decltype(t)>(t.Root(), nullptr), 4u);
+  EXPECT_NE(t.FindOrInsert(0), nullptr) << "a shallower place still takes a key";
+  EXPECT_EQ(Probe::alive, 5);
+}
 
 TEST(SortedTree, ClearAndDestructionDeleteValues) {
   {

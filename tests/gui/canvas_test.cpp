@@ -353,6 +353,10 @@ TEST(MemCanvas, TransparentTextBlendsGlyphsOverThePaint) {
   EXPECT_NEAR(static_cast<int>((around >> 8) & 0xFF), 200, 1);
   EXPECT_EQ(around & 0xFF, 0u);
   EXPECT_EQ(At(canvas, 0, 6), Px(0x00C8C8));  // left of the box: untouched
+  // Wholly outside the surface: nothing to read, nothing written.
+  EXPECT_TRUE(canvas.DrawText(-50, 0, true, u"ab", -1));
+  EXPECT_TRUE(canvas.DrawText(0, 40, true, u"ab", -1));
+  EXPECT_EQ(At(canvas, 0, 0), Px(0x00C8C8));
 }
 
 TEST(MemCanvas, DrawPictureScaledTakesTheVisiblePartOfThePicture) {
@@ -390,6 +394,8 @@ TEST(MemCanvas, DrawPictureScaledTakesTheVisiblePartOfThePicture) {
   EXPECT_FALSE(canvas.DrawPictureScaled({nullptr, 8, 8, 0, 0, 0}));
   EXPECT_FALSE(canvas.DrawPictureScaled({&p, 8, 8, 4, 0, 0}));   // right of the canvas
   EXPECT_FALSE(canvas.DrawPictureScaled({&p, 8, 8, 0, -8, 0}));  // above it
+  // A destination far larger than 32-bit edges: still only the visible part.
+  EXPECT_TRUE(canvas.DrawPictureScaled({&p, 0x7FFFFFF0, 0x7FFFFFF0, -0x70000000, -0x70000000, 0}));
 }
 
 TEST(MemCanvas, OffscreenCopiesAndCopyToPicture) {

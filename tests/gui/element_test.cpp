@@ -49,6 +49,12 @@ public:
     return true;
   }
   int32_t BorderWidth() override { return border; }
+  bool ViewRect(sRect* rect) override {
+    if (view.width < 0) return cChildElement::ViewRect(rect);
+    *rect = view;
+    return true;
+  }
+  bool WrapsArrowNavigation() override { return wrap; }
   bool WantsTabStop() override { return tabStop; }
   int32_t DefaultCursor() override { return defaultCursor; }
   bool WantsFullRepaint() override { return fullRepaint; }
@@ -82,7 +88,8 @@ public:
   std::vector<std::string>* log = nullptr;
   int* deaths = nullptr;
   int32_t scrollX = 0, scrollY = 0, border = 0, defaultCursor = 0;
-  bool tabStop = false, fullRepaint = false, closable = true, handles = false;
+  bool tabStop = false, fullRepaint = false, closable = true, handles = false, wrap = false;
+  sRect view{0, 0, -1, -1};  // a negative width: the default view
   const char16_t* sectionKey = nullptr;
   int32_t created = 0, resized = 0, doubleClicks = 0;
   int32_t minW = -1, maxW = -1;
@@ -374,6 +381,10 @@ TEST(ElementPaint, TransparentChildGetsTheParentsBackgroundAndDoubleBufferPaints
     cMemCanvas canvas(40, 20);
     host.Paint(&canvas);
     EXPECT_EQ(At(canvas, 7, 7), Px(kGrey)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 5, 5), Px(kGrey)) << doubleBuffer;  // the corners land exactly
+    EXPECT_EQ(At(canvas, 4, 4), Px(kRed)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 29, 14), Px(kGreen)) << doubleBuffer;
+    EXPECT_EQ(At(canvas, 30, 15), Px(kRed)) << doubleBuffer;
     EXPECT_EQ(At(canvas, 22, 7), Px(kGreen)) << doubleBuffer;
     EXPECT_EQ(At(canvas, 2, 2), Px(kRed)) << doubleBuffer;
   }
@@ -650,6 +661,52 @@ TEST(ElementInput, FocusIsSavedAndRestoredWithTheWindow) {
   EXPECT_EQ(top->GetFocusedLeaf(), &b);
   host.Pump();
   EXPECT_EQ(log, (std::vector<std::string>{"b:1", "top:1"}));
+}
+
+TEST(ElementInput, RoutingFollowsScrollAndViewExceptOnFixedAxes) {
+  std::vector<std::string> log;
+  cTestHost host;
+  auto* top = new Probe("top");
+  top->scrollY = -50;
+  top->view = {0, 0, 100, 60};
+  top->log = &log;
+  host.Host(top, 100, 100);
+  Probe scrolled("scrolled"), fixed("fixed");
+  scrolled.log = fixed.log = &log;
+  top->AddChild(&scrolled, 0, 60, 50, 20, 0);  // shows at y 10
+  top->AddChild(&fixed, 0, 65, 50, 20, 1);
+  top->MouseButton(5, 15, 1, true, false, false);
+  top->MouseButton(5, 70, 1, true, false, false);  // below the view: only a fixed child is hit
+  top->MouseButton(5, 95, 1, true, false, false);  // outside both
+  const std::vector<std::string> want = {"scrolled button 1 down 5,5", "fixed button 1 down 5,5",
+                                         "top button 1 down 5,95"};
+  EXPECT_EQ(log, want);
+}
+
+TEST(ElementInput, ArrowsMoveAmongSiblingsAndWrapOnlyWhenAsked) {
+  for (bool wrap : {false, true}) {
+    cTestHost host;
+    auto* top = new Probe("top");
+    host.Host(top, 100, 100);
+    Probe group, a, b, c;
+    group.wrap = wrap;
+    a.tabStop = b.tabStop = c.tabStop = true;  // tab stops are arrow stops
+    top->AddChild(&group, 0, 0, 100, 100, 0);
+    group.AddChild(&a, 0, 0, 10, 10, 0);
+    group.AddChild(&b, 20, 0, 10, 10, 0);
+    group.AddChild(&c, 40, 0, 10, 10, 0);
+    ASSERT_TRUE(top->SetFocusTo(&a));
+    EXPECT_EQ(top->GetFocusedLeaf(), &a);
+    EXPECT_TRUE(top->Key(39, false, false, false));
+    EXPECT_EQ(top->GetFocusedLeaf(), &b);
+    EXPECT_TRUE(top->Key(40, false, false, false));
+    EXPECT_EQ(top->GetFocusedLeaf(), &c);
+    EXPECT_TRUE(top->Key(39, false, false, false));  // the end: handled either way
+    EXPECT_EQ(top->GetFocusedLeaf(), wrap ? &a : &c) << wrap;
+    EXPECT_TRUE(top->Key(37, false, false, false));
+    EXPECT_EQ(top->GetFocusedLeaf(), wrap ? &c : &b) << wrap;
+    EXPECT_FALSE(a.HasFocus() && c.HasFocus());
+  }
 }
 
 }  // namespace

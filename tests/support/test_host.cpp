@@ -68,7 +68,7 @@ void cTestHost::Paint(cCanvas* canvas) {
   if (element_->IsDoubleBuffered()) {
     if (cCanvas* off = canvas->CreateOffscreen(windowRect.width, windowRect.height, -1, -1)) {
       element_->PaintTree(off);
-      canvas->CopyFromCanvas(0, 0, off, -1, -1, -1, -1);
+      canvas->CopyFromCanvas(0, 0, off, 0, 0, -1, -1);  // the whole surface
       delete off;
       return;
     }
