@@ -316,9 +316,12 @@ void cWndTranslator::OnDropFiles(int32_t x, int32_t y, tPathList& paths) {
 void cWndTranslator::Destroy() {
   HWND window = Hwnd(*this);
   ForgetWindow();
-  if (window == nullptr || !IsWindow(window)) return;
-  if (GetWindowLongPtrW(window, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(static_cast<cWndLite*>(this)))
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  // A handle that is no longer bound to this host belongs to a window that
+  // is gone (or to another window that reused the handle): left alone.
+  if (window == nullptr || !IsWindow(window) ||
+      GetWindowLongPtrW(window, GWLP_USERDATA) != reinterpret_cast<LONG_PTR>(static_cast<cWndLite*>(this)))
+    return;
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   DestroyWindow(window);
 }
 

@@ -287,10 +287,12 @@ cWndLite::cWndLite(const char* suffix) { suffix_.Assign(suffix != nullptr ? suff
 cWndLite::~cWndLite() {
   if (ownsWindow_ != 0 && window_ != nullptr) {
     HWND window = static_cast<HWND>(window_);
-    // Unbind first: the destruction's messages must not reach a half-destroyed object.
-    if (IsWindow(window) && GetWindowLongPtrW(window, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+    // Only a window still bound to this object is ours; unbound first, so
+    // that the destruction's messages do not reach a half-destroyed object.
+    if (IsWindow(window) && GetWindowLongPtrW(window, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    DestroyWindow(window);
+      DestroyWindow(window);
+    }
   }
   if (backgroundBrush_ != nullptr) DeleteObject(static_cast<HBRUSH>(backgroundBrush_));
 }
@@ -509,6 +511,14 @@ intptr_t cWndLite::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lP
       mouseTracked_ = 0;
       OnMouseLeave();
       return DefaultResult(message, wParam, lParam);
+    }
+    case WM_NCDESTROY: {
+      // The last message of the window: the handle may be reused from here
+      // on, so this object must not reach it any more.
+      const intptr_t result = DefaultResult(message, wParam, lParam);
+      window_ = nullptr;
+      mouseTracked_ = 0;
+      return result;
     }
     case WM_HOTKEY:
       OnHotKey(static_cast<int32_t>(wParam), LOWORD(lParam), HIWORD(lParam));

@@ -172,19 +172,24 @@ void PressKey(WORD key) {
   SendInput(2, in, sizeof(INPUT));
 }
 
-void ClickAt(POINT p) {
+INPUT MouseAt(POINT p, DWORD flags) {
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  INPUT in[3] = {};
-  for (auto& i : in) {
-    i.type = INPUT_MOUSE;
-    i.mi.dx = static_cast<LONG>(p.x * 65535LL / (w - 1));
-    i.mi.dy = static_cast<LONG>(p.y * 65535LL / (h - 1));
-    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
-  }
-  in[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
-  in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-  in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
-  SendInput(3, in, sizeof(INPUT));
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = static_cast<LONG>(p.x * 65535LL / (w - 1));
+  in.mi.dy = static_cast<LONG>(p.y * 65535LL / (h - 1));
+  in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
+  return in;
+}
+
+void MoveTo(POINT p) {
+  INPUT in = MouseAt(p, MOUSEEVENTF_MOVE);
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+void ClickAt(POINT p) {
+  INPUT in[2] = {MouseAt(p, MOUSEEVENTF_LEFTDOWN), MouseAt(p, MOUSEEVENTF_LEFTUP)};
+  SendInput(2, in, sizeof(INPUT));
 }
 
 class Driver {
@@ -260,6 +265,13 @@ public:
       form_->boxB.GetScreenPos(&p);
       at = POINT{p.x + 8, p.y + 12};
     }));
+    // The pointer first, until the form sees it over the box: a click sent
+    // before the pointer has arrived could land elsewhere.
+    EXPECT_TRUE(UiEventually([&] {
+      if (form_->GetHoverElement() == &form_->boxB) return true;
+      MoveTo(at);
+      return false;
+    })) << "the pointer over the second box";
     ClickAt(at);
     EXPECT_TRUE(UiEventually([this] { return form_->boxB.IsChecked() && !form_->boxA.HasFocus(); }))
         << "click on the second box";

@@ -239,6 +239,51 @@ TEST_F(WindowHost, PopupRunsAtItsScreenPoint) {
   EXPECT_EQ(w.host.RunPopup(0, 0, 10, 10, nullptr), -1);
 }
 
+// A form run by the factory over an owner: centred on the owner's window;
+// moving its frame resizes the host window and the form with it.
+TEST_F(WindowHost, FactoryFormOverAnOwnerFollowsItsFrame) {
+  struct Findings {
+    RECT frame{};
+    int32_t formWidth = 0, formHeight = 0;
+    RECT client{};
+  };
+  struct Form : cChildElement {
+    Findings* out = nullptr;
+    void OnCreate() override { PostKind(7); }
+    bool OnAction(cChildElement* sender, cChildAction* action) override {
+      if (action == nullptr || sender != this) return false;
+      HWND dialog = ::GetParent(static_cast<HWND>(GetHost()->GetWindow()->GetHandle()));
+      if (action->kind == 7) {
+        ::GetWindowRect(dialog, &out->frame);
+        GetHost()->Move(out->frame.left, out->frame.top, 500, 300);  // the frame, in window pixels
+        PostKind(8);
+        return true;
+      }
+      if (action->kind == 8) {
+        GetClientRect(dialog, &out->client);
+        out->formWidth = GetWidth();
+        out->formHeight = GetHeight();
+        EndModal(1);
+        return true;
+      }
+      return false;
+    }
+  };
+  Window w;
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  ASSERT_TRUE(w.host.GetWindowRect(&x, &y, &width, &height));
+  Findings f;
+  auto* form = new Form();
+  form->out = &f;
+  cWWMaker maker;
+  EXPECT_EQ(maker.RunModalForm(u"owned", 120, 80, form, &w.host, true), 1);
+  EXPECT_EQ(f.frame.left, x + (width - 120) / 2);
+  EXPECT_EQ(f.frame.top, y + (height - 80) / 2);
+  EXPECT_GT(f.client.right, 120);
+  EXPECT_EQ(f.formWidth, f.client.right) << "the host follows the dialog's client area";
+  EXPECT_EQ(f.formHeight, f.client.bottom);
+}
+
 TEST_F(WindowHost, DialogSurvivesARefusedCloseAndEndsWithZero) {
   struct Refusing : cChildElement {
     int closes = 0;
