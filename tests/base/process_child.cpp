@@ -8,6 +8,8 @@
 //                          not terminated), exit with 0
 //   touch PATH             create PATH, exit with 0
 //   touchexit PATH N       create PATH, exit with N
+//   spawnsleep MS N        start a copy of itself that sleeps MS on the same
+//                          standard output, exit with N at once
 //   (no arguments)         create "<own path>.ran", exit with 0
 #include <chrono>
 #include <cstdio>
@@ -15,6 +17,12 @@
 #include <cstring>
 #include <string>
 #include <thread>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -58,6 +66,19 @@ int main(int argc, char** argv) {
     return std::atoi(arg(3));
   }
   if (mode == "touch") return Touch(arg(2));
+  if (mode == "spawnsleep") {
+#ifdef _WIN32
+    if (_spawnl(_P_NOWAIT, argv[0], argv[0], "sleep", arg(2), "0", nullptr) == -1) return 92;
+#else
+    const pid_t pid = fork();
+    if (pid < 0) return 92;
+    if (pid == 0) {
+      execl(argv[0], argv[0], "sleep", arg(2), "0", static_cast<char*>(nullptr));
+      _exit(93);
+    }
+#endif
+    return std::atoi(arg(3));
+  }
   if (mode == "touchexit") return Touch(arg(2)) != 0 ? 90 : std::atoi(arg(3));
   return 99;
 }

@@ -170,6 +170,23 @@ TEST(ConProcess, ClosingOneChildLeavesAnotherRunning) {
   EXPECT_EQ(b.ExitCode(), 2);
 }
 
+// The child has ended, but a grandchild still holds the output pipe: the
+// drain never sees the pipe's end, and Close must stop it anyway without
+// leaving a handle behind.
+TEST(ConProcess, CloseStopsTheDrainOfAPipeAGrandchildStillHolds) {
+  const int64_t handlesBefore = twtest::NextFreeHandleSlot();
+  {
+    cConProcess process;
+    ASSERT_TRUE(process.Start(ChildCommand("spawnsleep 8000 4").c_str()));
+    ASSERT_TRUE(PollUntilEnded(process));
+    EXPECT_EQ(process.ExitCode(), 4);
+    const auto t0 = std::chrono::steady_clock::now();
+    process.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 6s) << "Close waited for the grandchild";
+  }
+  EXPECT_LE(twtest::NextFreeHandleSlot(), handlesBefore + 2) << "the pipe or the drain was left behind";
+}
+
 TEST(RunCommandLine, StartsAndForgets) {
   twtest::TempDir dir;
   const std::string marker = dir.path() + "/ran";
