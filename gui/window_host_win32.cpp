@@ -171,7 +171,7 @@ void cWndTranslator::PaintElement() {
     }
     element_->PaintTree(target);
     if (offscreen != nullptr) {
-      canvas.CopyFromCanvas(0, 0, offscreen, -1, -1, canvas.GetWidth(), canvas.GetHeight());
+      canvas.CopyFromCanvas(0, 0, offscreen, 0, 0, -1, -1);  // whole surface
       delete offscreen;
     }
   }

@@ -367,3 +367,44 @@ TEST_F(WindowHost, CursorKinds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A double-buffered element whose first column and row are red and whose
+// last column and row are green: a copy-back at the wrong offset moves them.
+class FramedBuffered : public cChildElement {
+public:
+  FramedBuffered() { SetDoubleBuffered(true); }
+  void Paint(cCanvas* canvas) override {
+    const int32_t w = GetWidth(), h = GetHeight();
+    sRect all{0, 0, w, h}, left{0, 0, 1, h}, top{0, 0, w, 1}, right{w - 1, 0, 1, h}, bottom{0, h - 1, w, 1};
+    // Same fill and frame colour: how every solid area is painted.
+    canvas->DrawRect(&all, 0xFF0000, 0xFF0000);   // blue
+    canvas->DrawRect(&left, 0x0000FF, 0x0000FF);  // red
+    canvas->DrawRect(&top, 0x0000FF, 0x0000FF);
+    canvas->DrawRect(&right, 0x00FF00, 0x00FF00);  // green
+    canvas->DrawRect(&bottom, 0x00FF00, 0x00FF00);
+  }
+};
+
+TEST_F(WindowHost, DoubleBufferedPaintLandsAtTheWindowOrigin) {
+  cWndTranslator host;
+  auto* element = new FramedBuffered();
+  ASSERT_TRUE(host.Create(nullptr, u"buffered", 120, 80, element, false, 40, 50));
+  HWND window = static_cast<HWND>(host.GetHandle());
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT client;
+  GetClientRect(window, &client);
+  HDC dc = GetDC(window);
+  const COLORREF topLeft = GetPixel(dc, 0, 0);
+  const COLORREF bottomRight = GetPixel(dc, client.right - 1, client.bottom - 1);
+  const COLORREF inside = GetPixel(dc, 1, 1);
+  ReleaseDC(window, dc);
+  EXPECT_EQ(topLeft, RGB(255, 0, 0));
+  EXPECT_EQ(bottomRight, RGB(0, 255, 0));
+  EXPECT_EQ(inside, RGB(0, 0, 255));
+  DestroyWindow(window);
+}
+
+}  // namespace
