@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 
 namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
 
 bool IsBlankUnit(char16_t c) { return c <= 0x20; }
 
@@ -93,7 +92,7 @@ int32_t cCanvas::DrawTextLine(int32_t x, int32_t y, int32_t width, int32_t heigh
                               const char16_t* text, int32_t length, int32_t* widthOut,
                               bool fillBackground) {
   if (text == nullptr) return -1;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (width <= 0 || leftPadding < 0 || rightPadding < 0 || leftPadding + rightPadding >= width) return -1;
 
   sSize textSize;

@@ -9,20 +9,8 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
-
-namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
-
-}  // namespace
 
 cMemCanvas::cMemCanvas(cPicture* picture) : surface_(std::make_shared<sSurface>()) {
   surface_->picture = picture;
@@ -173,29 +161,29 @@ bool cMemCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 
 bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
-  if (text == nullptr || Units(text, length) == 0) {
+  if (text == nullptr || tw::TextLength(text, length) == 0) {
     *size = {};
     return true;
   }
   cFontObject* f = SurfaceFont();
-  *size = {Back(Units(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
+  *size = {Back(tw::TextLength(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
   return true;
 }
 
 bool cMemCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
-  if (text == nullptr || Bytes(text, length) == 0) {
+  if (text == nullptr || tw::TextLength(text, length) == 0) {
     *size = {};
     return true;
   }
   cFontObject* f = SurfaceFont();
-  *size = {Back(Bytes(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
+  *size = {Back(tw::TextLength(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
   return true;
 }
 
 bool cMemCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
   if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (n == 0) return false;
   const int32_t cell = tw::StandInCellWidth(SurfaceFont());
   extents->Reallocate(n);
@@ -205,7 +193,7 @@ bool cMemCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<i
 
 bool cMemCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
   if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = Bytes(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (n == 0) return false;
   const int32_t cell = tw::StandInCellWidth(SurfaceFont());
   extents->Reallocate(n);
@@ -215,7 +203,7 @@ bool cMemCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<i
 
 bool cMemCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {
   if (text == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   cFontObject* f = SurfaceFont();
   const int32_t cell = tw::StandInCellWidth(f), th = tw::StandInTextHeight(f);
   const bool underline = f != nullptr && f->underline != 0;

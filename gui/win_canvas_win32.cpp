@@ -8,19 +8,11 @@
 
 #include "base/strings.h"
 #include "base/win_text.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 #include "gui/win_canvas.h"
 
 namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
 
 HDC Dc(void* p) { return static_cast<HDC>(p); }
 HRGN Rgn(void* p) { return static_cast<HRGN>(p); }
@@ -245,11 +237,11 @@ bool cWinCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
   *size = {};
-  if (text == nullptr || Units(text, length) == 0) return true;
+  if (text == nullptr || tw::TextLength(text, length) == 0) return true;
   if (dc_ == nullptr) return false;
   SelectCurrentFont();
   SIZE s{};
-  if (!GetTextExtentPoint32W(Dc(dc_), tw::ToWin(text), Units(text, length), &s)) return false;
+  if (!GetTextExtentPoint32W(Dc(dc_), tw::ToWin(text), tw::TextLength(text, length), &s)) return false;
   *size = {Back(s.cx), Back(s.cy)};
   return true;
 }
@@ -257,18 +249,18 @@ bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) 
 bool cWinCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
   *size = {};
-  if (text == nullptr || Bytes(text, length) == 0) return true;
+  if (text == nullptr || tw::TextLength(text, length) == 0) return true;
   if (dc_ == nullptr) return false;
   SelectCurrentFont();
   SIZE s{};
-  if (!GetTextExtentPoint32A(Dc(dc_), text, Bytes(text, length), &s)) return false;
+  if (!GetTextExtentPoint32A(Dc(dc_), text, tw::TextLength(text, length), &s)) return false;
   *size = {Back(s.cx), Back(s.cy)};
   return true;
 }
 
 bool cWinCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
   if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (n == 0) return false;
   SelectCurrentFont();
   std::vector<INT> dx(static_cast<size_t>(n));
@@ -282,7 +274,7 @@ bool cWinCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<i
 
 bool cWinCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
   if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Bytes(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (n == 0) return false;
   SelectCurrentFont();
   std::vector<INT> dx(static_cast<size_t>(n));
@@ -296,7 +288,7 @@ bool cWinCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<i
 
 bool cWinCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {
   if (text == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   x = Trunc(x), y = Trunc(y);
   SelectCurrentFont();
   if (!transparent) {
