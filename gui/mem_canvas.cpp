@@ -159,7 +159,8 @@ bool cMemCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 
 // ---- Text --------------------------------------------------------------------
 
-bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+template <class C>
+bool cMemCanvas::MeasureAny(const C* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
   if (text == nullptr || tw::TextLength(text, length) == 0) {
     *size = {};
@@ -168,37 +169,33 @@ bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) 
   cFontObject* f = SurfaceFont();
   *size = {Back(tw::TextLength(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
   return true;
+}
+
+template <class C>
+bool cMemCanvas::CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents) {
+  if (text == nullptr || extents == nullptr) return false;
+  const int32_t n = tw::TextLength(text, length);
+  if (n == 0) return false;
+  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
+  extents->Reallocate(n);
+  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
+  return true;
+}
+
+bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+  return MeasureAny(text, length, size);
 }
 
 bool cMemCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
-  if (size == nullptr) return false;
-  if (text == nullptr || tw::TextLength(text, length) == 0) {
-    *size = {};
-    return true;
-  }
-  cFontObject* f = SurfaceFont();
-  *size = {Back(tw::TextLength(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
-  return true;
+  return MeasureAny(text, length, size);
 }
 
 bool cMemCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = tw::TextLength(text, length);
-  if (n == 0) return false;
-  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cMemCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = tw::TextLength(text, length);
-  if (n == 0) return false;
-  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cMemCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {

@@ -234,56 +234,64 @@ bool cWinCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 
 // ---- Text ----------------------------------------------------------------------
 
-bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+namespace {
+
+// The W and A forms of the two measuring calls, chosen by the text's type.
+BOOL TextExtent(HDC dc, const char16_t* text, int n, SIZE* s) {
+  return GetTextExtentPoint32W(dc, tw::ToWin(text), n, s);
+}
+BOOL TextExtent(HDC dc, const char* text, int n, SIZE* s) { return GetTextExtentPoint32A(dc, text, n, s); }
+BOOL TextExtentEx(HDC dc, const char16_t* text, int n, INT* fit, INT* dx, SIZE* s) {
+  return GetTextExtentExPointW(dc, tw::ToWin(text), n, 0x7FFFFFFF, fit, dx, s);
+}
+BOOL TextExtentEx(HDC dc, const char* text, int n, INT* fit, INT* dx, SIZE* s) {
+  return GetTextExtentExPointA(dc, text, n, 0x7FFFFFFF, fit, dx, s);
+}
+
+}  // namespace
+
+template <class C>
+bool cWinCanvas::MeasureAny(const C* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
   *size = {};
   if (text == nullptr || tw::TextLength(text, length) == 0) return true;
   if (dc_ == nullptr) return false;
   SelectCurrentFont();
   SIZE s{};
-  if (!GetTextExtentPoint32W(Dc(dc_), tw::ToWin(text), tw::TextLength(text, length), &s)) return false;
+  if (!TextExtent(Dc(dc_), text, tw::TextLength(text, length), &s)) return false;
   *size = {Back(s.cx), Back(s.cy)};
   return true;
+}
+
+template <class C>
+bool cWinCanvas::CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents) {
+  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
+  const int32_t n = tw::TextLength(text, length);
+  if (n == 0) return false;
+  SelectCurrentFont();
+  std::vector<INT> dx(static_cast<size_t>(n));
+  INT fit = 0;
+  SIZE s{};
+  if (!TextExtentEx(Dc(dc_), text, n, &fit, dx.data(), &s)) return false;
+  extents->Reallocate(n);
+  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
+  return true;
+}
+
+bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+  return MeasureAny(text, length, size);
 }
 
 bool cWinCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
-  if (size == nullptr) return false;
-  *size = {};
-  if (text == nullptr || tw::TextLength(text, length) == 0) return true;
-  if (dc_ == nullptr) return false;
-  SelectCurrentFont();
-  SIZE s{};
-  if (!GetTextExtentPoint32A(Dc(dc_), text, tw::TextLength(text, length), &s)) return false;
-  *size = {Back(s.cx), Back(s.cy)};
-  return true;
+  return MeasureAny(text, length, size);
 }
 
 bool cWinCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = tw::TextLength(text, length);
-  if (n == 0) return false;
-  SelectCurrentFont();
-  std::vector<INT> dx(static_cast<size_t>(n));
-  INT fit = 0;
-  SIZE s{};
-  if (!GetTextExtentExPointW(Dc(dc_), tw::ToWin(text), n, 0x7FFFFFFF, &fit, dx.data(), &s)) return false;
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cWinCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = tw::TextLength(text, length);
-  if (n == 0) return false;
-  SelectCurrentFont();
-  std::vector<INT> dx(static_cast<size_t>(n));
-  INT fit = 0;
-  SIZE s{};
-  if (!GetTextExtentExPointA(Dc(dc_), text, n, 0x7FFFFFFF, &fit, dx.data(), &s)) return false;
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cWinCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {

@@ -122,6 +122,29 @@ TEST(CanvasParity, GdiAndMemoryCanvasAgree) {
   EXPECT_EQ(differing, 0) << first;
 }
 
+// ASCII measures the same through the A calls as through the W calls.
+TEST(CanvasParity, AnsiTextMeasuresLikeUtf16) {
+  HDC screen = GetDC(nullptr);
+  ASSERT_NE(screen, nullptr);
+  cWOffscreenCanvas gdi;
+  ASSERT_TRUE(gdi.BeginOffscreen(screen, 200, 40, -1, -1));
+  ReleaseDC(nullptr, screen);
+  ASSERT_TRUE(gdi.SetFont(5, 13, GetUIFaceName(), false, false, false));
+  sSize wide{}, ansi{};
+  ASSERT_TRUE(gdi.MeasureText(u"Tarnwick", -1, &wide));
+  ASSERT_TRUE(gdi.MeasureTextAnsi("Tarnwick", -1, &ansi));
+  EXPECT_GT(wide.width, 8);
+  EXPECT_EQ(ansi, wide);
+  _typebuf<int32_t> wideExtents, ansiExtents;
+  ASSERT_TRUE(gdi.GetCharExtents(u"Tarnwick", -1, &wideExtents));
+  ASSERT_TRUE(gdi.GetCharExtentsAnsi("Tarnwick", 4, &ansiExtents));
+  ASSERT_EQ(wideExtents.count, 8);
+  ASSERT_EQ(ansiExtents.count, 4);
+  for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(ansiExtents[i], wideExtents[i]) << i;
+  EXPECT_FALSE(gdi.GetCharExtentsAnsi("", -1, &ansiExtents));
+  EXPECT_FALSE(gdi.GetCharExtentsAnsi(nullptr, 3, &ansiExtents));
+}
+
 TEST(CanvasParity, TextMeasuresThroughGdi) {
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);

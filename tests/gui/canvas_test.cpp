@@ -459,6 +459,15 @@ TEST(MemCanvas, MeasuringAndAreaTests) {
   ASSERT_TRUE(canvas.GetCharExtents(u"abc", -1, &extents));
   EXPECT_EQ(extents.count, 3);
   EXPECT_EQ(extents[2], 15);
+  // ANSI text: one cell a byte, the same rules.
+  EXPECT_TRUE(canvas.MeasureTextAnsi(nullptr, 3, &size));
+  EXPECT_EQ(size, (sSize{0, 0}));
+  EXPECT_TRUE(canvas.MeasureTextAnsi("abcd", -1, &size));
+  EXPECT_EQ(size, (sSize{20, 13}));
+  EXPECT_FALSE(canvas.GetCharExtentsAnsi("", -1, &extents));
+  ASSERT_TRUE(canvas.GetCharExtentsAnsi("abcd", 2, &extents));
+  EXPECT_EQ(extents.count, 2);
+  EXPECT_EQ(extents[1], 10);
   const sRect edge{50, 20, 5, 5}, beyond{51, 0, 5, 5}, before{-5, -5, 5, 5};
   EXPECT_TRUE(canvas.IntersectsArea(&edge));
   EXPECT_FALSE(canvas.IntersectsArea(&beyond));
