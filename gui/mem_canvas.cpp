@@ -260,12 +260,8 @@ bool cMemCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t
 
 bool cMemCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frameColour) {
   if (rect == nullptr) return false;
-  int32_t x = Round(rect->x), y = Round(rect->y), w = Round(rect->width), h = Round(rect->height);
-  if (scale_ != nullptr) {
-    const double s = Scale();
-    const int32_t c = static_cast<int32_t>(s * 0.5 + 0.25), shrink = static_cast<int32_t>(s * 0.5);
-    x += c, y += c, w -= shrink, h -= shrink;
-  }
+  const sRect box = PenRect(*rect);
+  const int32_t x = box.x, y = box.y, w = box.width, h = box.height;
   frameColour_ = frameColour;
   fillColour_ = fillColour;
   // Rectangle(): the frame on the outer pixels of [l, r) x [t, b), the
@@ -286,15 +282,10 @@ bool cMemCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frame
 }
 
 bool cMemCanvas::DrawLine(const sPoint& from, const sPoint& to) {
-  int32_t x0 = Round(from.x), y0 = Round(from.y), x1 = Round(to.x), y1 = Round(to.y);
-  if (scale_ != nullptr) {
-    const int32_t c = static_cast<int32_t>(Scale() * 0.5 + 0.25);
-    if (x0 != x1)
-      y0 += c, y1 += c;
-    else
-      x0 += c, x1 += c;
-  }
-  x0 += area_.left, x1 += area_.left, y0 += area_.top, y1 += area_.top;
+  sPoint start, end;
+  PenLine(from, to, start, end);
+  int32_t x0 = area_.left + start.x, y0 = area_.top + start.y;
+  const int32_t x1 = area_.left + end.x, y1 = area_.top + end.y;
   const uint32_t pen = tw::ColourToPixel(lineColour_);
   // Bresenham from the start point; the end point itself is not drawn.
   const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
@@ -381,13 +372,7 @@ bool cMemCanvas::CopyFromCanvas(int32_t x, int32_t y, cCanvas* source, int32_t s
                                 int32_t width, int32_t height) {
   auto* src = dynamic_cast<cMemCanvas*>(source);
   if (src == nullptr) return false;
-  x = Trunc(x), y = Trunc(y), sourceX = Trunc(sourceX), sourceY = Trunc(sourceY);
-  if (width >= 0) width = Round(width);
-  if (height >= 0) height = Round(height);
-  const int32_t sw = Round(src->GetWidth()), sh = Round(src->GetHeight());
-  if (sourceX >= sw || sourceY >= sh) return false;
-  if (width < 1 || sourceX + width > sw) width = sw - sourceX;
-  if (height < 1 || sourceY + height > sh) height = sh - sourceY;
+  if (!CopyBlock(*src, x, y, sourceX, sourceY, width, height)) return false;
   if (width < 1 || height < 1) return true;
   // Through a copy, so that a block moved within one surface reads the
   // pixels from before the move; only pixels the source has are written.

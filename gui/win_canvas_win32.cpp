@@ -345,12 +345,8 @@ bool cWinCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t
 
 bool cWinCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frameColour) {
   if (rect == nullptr || dc_ == nullptr) return false;
-  int32_t x = Round(rect->x), y = Round(rect->y), w = Round(rect->width), h = Round(rect->height);
-  if (scale_ != nullptr) {
-    const double s = Scale();
-    const int32_t c = static_cast<int32_t>(s * 0.5 + 0.25), shrink = static_cast<int32_t>(s * 0.5);
-    x += c, y += c, w -= shrink, h -= shrink;
-  }
+  const sRect box = PenRect(*rect);
+  const int32_t x = box.x, y = box.y, w = box.width, h = box.height;
   UsePen(framePen_, frameColour, framePen_.width);
   UseBrush(fillColour);
   Rectangle(Dc(dc_), left_ + x, top_ + y, left_ + x + w, top_ + y + h);
@@ -359,17 +355,11 @@ bool cWinCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frame
 
 bool cWinCanvas::DrawLine(const sPoint& from, const sPoint& to) {
   if (dc_ == nullptr) return false;
-  int32_t x0 = Round(from.x), y0 = Round(from.y), x1 = Round(to.x), y1 = Round(to.y);
-  if (scale_ != nullptr) {
-    const int32_t c = static_cast<int32_t>(Scale() * 0.5 + 0.25);
-    if (x0 != x1)
-      y0 += c, y1 += c;
-    else
-      x0 += c, x1 += c;
-  }
+  sPoint start, end;
+  PenLine(from, to, start, end);
   UsePen(linePen_, linePen_.colour, linePen_.width);
-  MoveToEx(Dc(dc_), left_ + x0, top_ + y0, nullptr);
-  LineTo(Dc(dc_), left_ + x1, top_ + y1);
+  MoveToEx(Dc(dc_), left_ + start.x, top_ + start.y, nullptr);
+  LineTo(Dc(dc_), left_ + end.x, top_ + end.y);
   return true;
 }
 
@@ -439,13 +429,7 @@ bool cWinCanvas::CopyFromCanvas(int32_t x, int32_t y, cCanvas* source, int32_t s
                                 int32_t width, int32_t height) {
   auto* src = dynamic_cast<cWinCanvas*>(source);
   if (src == nullptr || src->dc_ == nullptr || dc_ == nullptr) return false;
-  x = Trunc(x), y = Trunc(y), sourceX = Trunc(sourceX), sourceY = Trunc(sourceY);
-  if (width >= 0) width = Round(width);
-  if (height >= 0) height = Round(height);
-  const int32_t sw = Round(src->GetWidth()), sh = Round(src->GetHeight());
-  if (sourceX >= sw || sourceY >= sh) return false;
-  if (width < 1 || sourceX + width > sw) width = sw - sourceX;
-  if (height < 1 || sourceY + height > sh) height = sh - sourceY;
+  if (!CopyBlock(*src, x, y, sourceX, sourceY, width, height)) return false;
   return BitBlt(Dc(dc_), left_ + x, top_ + y, width, height, Dc(src->dc_), src->left_ + sourceX,
                 src->top_ + sourceY, SRCCOPY) != 0;
 }

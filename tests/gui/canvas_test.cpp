@@ -505,6 +505,19 @@ TEST(MemCanvas, ScaleProviderConvertsBothWays) {
   EXPECT_EQ(At(canvas, 3, 3), Px(kRed));
   EXPECT_EQ(At(canvas, 7, 7), Px(kRed));
   EXPECT_EQ(At(canvas, 8, 8), Px(kWhite));
+  // Lines move across themselves by half a pen: a 2-pixel pen centred on
+  // device row 11 (not 10) and on device column 21 (not 20).
+  ASSERT_TRUE(canvas.SetLinePen(kRed, 1));
+  canvas.DrawLine({1, 5}, {4, 5});
+  EXPECT_EQ(At(canvas, 2, 9), Px(kWhite));
+  EXPECT_EQ(At(canvas, 2, 10), Px(kRed));
+  EXPECT_EQ(At(canvas, 2, 11), Px(kRed));
+  EXPECT_EQ(At(canvas, 2, 12), Px(kWhite));
+  canvas.DrawLine({10, 1}, {10, 4});
+  EXPECT_EQ(At(canvas, 19, 3), Px(kWhite));
+  EXPECT_EQ(At(canvas, 20, 3), Px(kRed));
+  EXPECT_EQ(At(canvas, 21, 3), Px(kRed));
+  EXPECT_EQ(At(canvas, 22, 3), Px(kWhite));
 }
 
 }  // namespace
