@@ -17,12 +17,7 @@ namespace {
 
 using namespace std::string_literals;
 using twtest::Narrow;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
@@ -57,7 +52,7 @@ std::string Keys(cApplicationConfig& store, const char* path) {
 class ConfigStore : public ::testing::Test {
 protected:
   void SetUp() override {
-    folder = U(tmp.path());
+    folder = U16(tmp.path());
     ASSERT_TRUE(store.Open(folder.c_str()));
   }
   std::string File(const std::string& name) { return tmp.path() + "/" + name; }
@@ -289,7 +284,7 @@ TEST_F(ConfigStore, EverySaveMovesTheWriteTimeOn) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::hours(1));
   // Read at full resolution (the C library's times are whole seconds).
   sFileStamp previous;
-  ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), previous));
+  ASSERT_TRUE(GetFileStamp(U16(File("s")).c_str(), previous));
   cCIAppConfig other;
   ASSERT_TRUE(other.Open(folder.c_str()));
   EXPECT_EQ(Str(other, "s/k"), "v1");
@@ -297,7 +292,7 @@ TEST_F(ConfigStore, EverySaveMovesTheWriteTimeOn) {
     ASSERT_TRUE(store.SetString("s/k", v, -1));
     ASSERT_TRUE(store.Save());
     sFileStamp now;
-    ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), now));
+    ASSERT_TRUE(GetFileStamp(U16(File("s")).c_str(), now));
     EXPECT_GT(now.writeTime, previous.writeTime) << Narrow(v);
     previous = now;
     EXPECT_EQ(Str(other, "s/k"), Narrow(v));
@@ -342,7 +337,7 @@ TEST_F(ConfigStore, CreatingASectionLoadsAFileThatAppearedMeanwhile) {
   EXPECT_EQ(Keys(third, "n"), "first;second;");
   // Creating over an existing file is refused and leaves it alone.
   const std::string before = ReadFile(File("n"));
-  EXPECT_FALSE(store.CreateSectionFile(U(File("n")).c_str()));
+  EXPECT_FALSE(store.CreateSectionFile(U16(File("n")).c_str()));
   EXPECT_EQ(ReadFile(File("n")), before);
 }
 
@@ -411,7 +406,7 @@ TEST(ConfigStoreFolder, NothingResolvesBeforeAFolderIsSet) {
   EXPECT_FALSE(store.Open(nullptr));
   twtest::TempDir tmp;
   twtest::ScopedEnv appData("APPDATA", tmp.path().c_str());
-  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  ASSERT_TRUE(store.Open(U16(tmp.path()).c_str()));
   ASSERT_TRUE(store.SetInt("a/b", 1));
   // Not a folder: taken as a store name whose data folder cannot be made
   // (its parent is missing). The old folder is forgotten.
@@ -436,7 +431,7 @@ TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   ASSERT_NE(fixture, "<missing>");
   twtest::TempDir tmp;
   cCIAppConfig store;
-  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  ASSERT_TRUE(store.Open(U16(tmp.path()).c_str()));
   ASSERT_TRUE(store.SetString("install/demo/ver", u"1.4.2", -1));
   ASSERT_TRUE(store.SetString("install/demo/path", u"C:/Program Files/Demo \u00c4", -1));
   ASSERT_TRUE(store.SetInt("install/demo/size", 123456));
@@ -449,7 +444,7 @@ TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   twtest::TempDir copy;
   WriteFile(copy.path() + "/install", fixture);
   cCIAppConfig reader;
-  ASSERT_TRUE(reader.Open(U(copy.path()).c_str()));
+  ASSERT_TRUE(reader.Open(U16(copy.path()).c_str()));
   EXPECT_EQ(Str(reader, "install/demo/path"), "C:/Program Files/Demo \xC3\x84");
   EXPECT_EQ(reader.GetInt("install/demo/size"), 123456);
   EXPECT_EQ(reader.GetInt64Value("install/demo/time"), 1765000000u);

@@ -6,7 +6,16 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "base/buffers.h"
+#include "base/strings.h"
+
 namespace twtest {
+
+std::u16string U16(const std::string& utf8) {
+  _guardchar<char16_t> w;
+  Utf8ToWide(-1, utf8.c_str(), w);
+  return w.text != nullptr ? w.text : u"";
+}
 
 std::string SourcePath(std::string_view relative) {
   const char* root = std::getenv("TW_SOURCE_DIR");
