@@ -122,14 +122,21 @@ TEST(CanvasParity, GdiAndMemoryCanvasAgree) {
   EXPECT_EQ(differing, 0) << first;
 }
 
-// ASCII measures the same through the A calls as through the W calls.
-TEST(CanvasParity, AnsiTextMeasuresLikeUtf16) {
+// A 200 x 40 off-screen GDI surface with the UI font selected, for the
+// measuring tests.
+void BeginTextCanvas(cWOffscreenCanvas& gdi) {
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
-  cWOffscreenCanvas gdi;
-  ASSERT_TRUE(gdi.BeginOffscreen(screen, 200, 40, -1, -1));
+  const bool begun = gdi.BeginOffscreen(screen, 200, 40, -1, -1);
   ReleaseDC(nullptr, screen);
+  ASSERT_TRUE(begun);
   ASSERT_TRUE(gdi.SetFont(5, 13, GetUIFaceName(), false, false, false));
+}
+
+// ASCII measures the same through the A calls as through the W calls.
+TEST(CanvasParity, AnsiTextMeasuresLikeUtf16) {
+  cWOffscreenCanvas gdi;
+  ASSERT_NO_FATAL_FAILURE(BeginTextCanvas(gdi));
   sSize wide{}, ansi{};
   ASSERT_TRUE(gdi.MeasureText(u"Tarnwick", -1, &wide));
   ASSERT_TRUE(gdi.MeasureTextAnsi("Tarnwick", -1, &ansi));
@@ -146,12 +153,8 @@ TEST(CanvasParity, AnsiTextMeasuresLikeUtf16) {
 }
 
 TEST(CanvasParity, TextMeasuresThroughGdi) {
-  HDC screen = GetDC(nullptr);
-  ASSERT_NE(screen, nullptr);
   cWOffscreenCanvas gdi;
-  ASSERT_TRUE(gdi.BeginOffscreen(screen, 200, 40, -1, -1));
-  ReleaseDC(nullptr, screen);
-  ASSERT_TRUE(gdi.SetFont(5, 13, GetUIFaceName(), false, false, false));
+  ASSERT_NO_FATAL_FAILURE(BeginTextCanvas(gdi));
   sSize whole, dots;
   ASSERT_TRUE(gdi.MeasureText(u"abcdefghijklmnopqrstuvwxyz", -1, &whole));
   ASSERT_TRUE(gdi.MeasureTextAnsi("...", 3, &dots));
