@@ -17,13 +17,8 @@ namespace {
 
 using namespace std::string_literals;
 using twtest::Narrow;
+using twtest::ReadFileText;
 using twtest::U16;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
-  if (!f) return "<missing>";
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream f(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
@@ -65,9 +60,9 @@ protected:
 TEST_F(ConfigStore, WritingCreatesTheEmptySectionFileAndSaveWritesTheTree) {
   ASSERT_TRUE(store.SetString("lang/x", u"de", -1));
   // The file exists at once, as the empty image; the value is only in memory.
-  EXPECT_EQ(ReadFile(File("lang")), "QXVC\0\0\0"s);
+  EXPECT_EQ(ReadFileText(File("lang")), "QXVC\0\0\0"s);
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFile(File("lang")), "QXVC\0\0\x01\x04x\0\0\0\x02\0de\0\0"s);
+  EXPECT_EQ(ReadFileText(File("lang")), "QXVC\0\0\x01\x04x\0\0\0\x02\0de\0\0"s);
   // Nothing but the section is left in the folder's top level.
   std::vector<std::string> files;
   for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
@@ -148,8 +143,8 @@ TEST_F(ConfigStore, PathsThatCouldNotBeStoredResolveToNothing) {
     EXPECT_EQ(store.Resolve(path.c_str(), true), nullptr) << path;
   }
   // Refused before anything was touched: no section file appeared.
-  EXPECT_EQ(ReadFile(File("a")), "<missing>");
-  EXPECT_EQ(ReadFile(File("deep")), "<missing>");
+  EXPECT_EQ(ReadFileText(File("a")), "<missing>");
+  EXPECT_EQ(ReadFileText(File("deep")), "<missing>");
   ASSERT_TRUE(store.SetInt(deepest.c_str(), 5));
   ASSERT_TRUE(store.Save());
   cCIAppConfig other;
@@ -213,7 +208,7 @@ TEST_F(ConfigStore, DeleteKeyRemovesSubtreesButNeverSections) {
   EXPECT_EQ(Keys(store, "s"), "b;");
   // A missing section: its empty file is made and the result is false.
   EXPECT_FALSE(store.DeleteKey("fresh/k"));
-  EXPECT_EQ(ReadFile(File("fresh")), "QXVC\0\0\0"s);
+  EXPECT_EQ(ReadFileText(File("fresh")), "QXVC\0\0\0"s);
   ASSERT_TRUE(store.Save());
   cCIAppConfig other;
   ASSERT_TRUE(other.Open(folder.c_str()));
@@ -252,7 +247,7 @@ TEST_F(ConfigStore, ForeignAndDamagedFilesLoadWhatDecodes) {
   EXPECT_FALSE(other.Exists("folder"));
   EXPECT_FALSE(other.SetInt("folder/k", 1));
   // Read alone, nothing is written back.
-  EXPECT_EQ(ReadFile(File("foreign")), "not a section file");
+  EXPECT_EQ(ReadFileText(File("foreign")), "not a section file");
   // A section file cut short, first met by a lookup: that lookup fails, the
   // next one returns what was decoded.
   WriteFile(File("late"), good);
@@ -336,15 +331,15 @@ TEST_F(ConfigStore, CreatingASectionLoadsAFileThatAppearedMeanwhile) {
   ASSERT_TRUE(third.Open(folder.c_str()));
   EXPECT_EQ(Keys(third, "n"), "first;second;");
   // Creating over an existing file is refused and leaves it alone.
-  const std::string before = ReadFile(File("n"));
+  const std::string before = ReadFileText(File("n"));
   EXPECT_FALSE(store.CreateSectionFile(U16(File("n")).c_str()));
-  EXPECT_EQ(ReadFile(File("n")), before);
+  EXPECT_EQ(ReadFileText(File("n")), before);
 }
 
 TEST_F(ConfigStore, PendingCopyOfAnInterruptedSaveIsFinishedByTheNextReader) {
   ASSERT_TRUE(store.SetString("p/k", u"old", -1));
   ASSERT_TRUE(store.Save());
-  const std::string oldImage = ReadFile(File("p"));
+  const std::string oldImage = ReadFileText(File("p"));
   ASSERT_EQ(oldImage, "QXVC\0\0\x01\x04k\0\0\0\x03\0old\0\0"s);
   const std::string newImage = "QXVC\0\0\x01\x04k\0\0\0\x03\0new\0\0"s;
   const std::string longImage = "QXVC\0\0\x01\x04k\0\0\0\x0B\0newer value\0\0"s;
@@ -384,7 +379,7 @@ TEST_F(ConfigStore, PendingCopyOfAnInterruptedSaveIsFinishedByTheNextReader) {
     ASSERT_TRUE(other.Open(folder.c_str()));
     EXPECT_EQ(Str(other, "p/k"), c.value) << c.what;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(File(".pending/p")))) << c.what;
-    EXPECT_TRUE(ReadFile(File("p")) == c.fileAfter) << c.what;
+    EXPECT_TRUE(ReadFileText(File("p")) == c.fileAfter) << c.what;
   }
 }
 
@@ -427,7 +422,7 @@ TEST(ConfigStoreFolder, NothingResolvesBeforeAFolderIsSet) {
 TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   // The fixture was written by this store; both targets must write the
   // same bytes and read the same values from it.
-  const std::string fixture = ReadFile(twtest::SourcePath("tests/base/data/config/install"));
+  const std::string fixture = ReadFileText(twtest::SourcePath("tests/base/data/config/install"));
   ASSERT_NE(fixture, "<missing>");
   twtest::TempDir tmp;
   cCIAppConfig store;
@@ -439,7 +434,7 @@ TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   ASSERT_TRUE(store.SetU16("install/demo/lang", 1031));
   ASSERT_TRUE(store.SetString("install/other/ver", u"2.0", -1));
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFile(tmp.path() + "/install"), fixture);
+  EXPECT_EQ(ReadFileText(tmp.path() + "/install"), fixture);
 
   twtest::TempDir copy;
   WriteFile(copy.path() + "/install", fixture);
