@@ -370,14 +370,14 @@ bool cCIAppConfig::WriteBytes(const void* bytes, uint32_t n, cConfigNode* node) 
   return true;
 }
 
-bool cCIAppConfig::Save() {
+bool cCIAppConfig::ForEachChangedSection(bool (cCIAppConfig::*sectionFile)(const char16_t*, sConfigSection&)) {
   bool ok = true;
   _guardchar<char16_t> path;
   for (auto* n = sections_.First(); n != nullptr; n = tSections::Next(n)) {
     sConfigSection& section = n->value;
     if (section.changed == 0) continue;
     BuildPath(nullptr, section.name.text, path);
-    if (SaveSectionFile(path.text, section))
+    if ((this->*sectionFile)(path.text, section))
       section.changed = 0;
     else
       ok = false;
@@ -385,20 +385,9 @@ bool cCIAppConfig::Save() {
   return ok;
 }
 
-bool cCIAppConfig::RevertChanged() {
-  bool ok = true;
-  _guardchar<char16_t> path;
-  for (auto* n = sections_.First(); n != nullptr; n = tSections::Next(n)) {
-    sConfigSection& section = n->value;
-    if (section.changed == 0) continue;
-    BuildPath(nullptr, section.name.text, path);
-    if (LoadSectionFile(path.text, section))
-      section.changed = 0;
-    else
-      ok = false;
-  }
-  return ok;
-}
+bool cCIAppConfig::Save() { return ForEachChangedSection(&cCIAppConfig::SaveSectionFile); }
+
+bool cCIAppConfig::RevertChanged() { return ForEachChangedSection(&cCIAppConfig::LoadSectionFile); }
 
 bool cCIAppConfig::DeleteKey(const char* path) {
   if (path == nullptr || path[0] == 0) return false;

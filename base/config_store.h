@@ -129,6 +129,10 @@ public:
   const char16_t* RootFolder() const { return rootFolder_.text; }
 
 private:
+  // Runs sectionFile (a load or a save) on every changed section; one that
+  // succeeds is no longer changed. True when every call succeeded.
+  bool ForEachChangedSection(bool (cCIAppConfig::*sectionFile)(const char16_t*, sConfigSection&));
+
   using tSections = cSortedTree<cPackedKey, sConfigSection>;
 
   bool SetRootFolder(const char16_t* name);

@@ -3,11 +3,26 @@
 #include "base/dirlist.h"
 
 #include "base/dirlist_internal.h"
+#include "base/paths.h"
 #include "base/strings.h"
 
 cDirListing::~cDirListing() { Clear(); }
 
 sDirEntry& cDirListing::Add(int32_t id) { return *entries_.FindOrInsert(id); }
+
+int32_t cDirListing::StartPlaces() {
+  Clear();
+  folder_.Clear();
+  int32_t id = 0;
+  _guardchar<char16_t> home;
+  if (GetHomeFolder(home)) {
+    sDirEntry& e = Add(id++);
+    e.path.Assign(home.text);
+    e.displayText.Assign(u"Home folder");
+    e.kind = sDirEntry::kHome;
+  }
+  return id;
+}
 
 const sDirEntry* cDirListing::Find(int32_t id) const { return entries_.Find(id); }
 

@@ -83,6 +83,9 @@ public:
 
 private:
   sDirEntry& Add(int32_t id);
+  // The start of ReadPlaces on both systems: empties the listing and the
+  // folder and adds the home folder when there is one. The next free id.
+  int32_t StartPlaces();
 
   _guardchar<char16_t> folder_;
   cSortedTree<int32_t, sDirEntry> entries_{512};

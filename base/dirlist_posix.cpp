@@ -90,16 +90,7 @@ bool cDirListing::ReadDirectory(const char16_t* folder, bool skipDevices) {
 }
 
 bool cDirListing::ReadPlaces() {
-  Clear();
-  folder_.Clear();
-  int32_t id = 0;
-  _guardchar<char16_t> home;
-  if (GetHomeFolder(home)) {
-    sDirEntry& e = Add(id++);
-    e.path.Assign(home.text);
-    e.displayText.Assign(u"Home folder");
-    e.kind = sDirEntry::kHome;
-  }
+  int32_t id = StartPlaces();
   // The one "drive" of a Linux system, shown like a fixed disk without a label.
   uint64_t freeBytes = 0, total = 0;
   GetDiskSpace(u"/", freeBytes, total);

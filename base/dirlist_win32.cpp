@@ -184,16 +184,7 @@ bool cDirListing::ReadDirectory(const char16_t* folder, bool skipDevices) {
 }
 
 bool cDirListing::ReadPlaces() {
-  Clear();
-  folder_.Clear();
-  int32_t id = 0;
-  _guardchar<char16_t> home;
-  if (GetHomeFolder(home)) {
-    sDirEntry& e = Add(id++);
-    e.path.Assign(home.text);
-    e.displayText.Assign(u"Home folder");
-    e.kind = sDirEntry::kHome;
-  }
+  int32_t id = StartPlaces();
   auto addDrive = [&](const std::u16string& drive, const std::u16string& text, int32_t kind) {
     sDirEntry& e = Add(id++);
     e.path.Assign(drive.c_str());

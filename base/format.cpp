@@ -743,9 +743,10 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
   return stored;
 }
 
-}  // namespace
-
-int32_t ScanAList(const char* text, const char* format, va_list args) {
+// The list forms of both widths: the core reads from a copy, so that the
+// caller's va_list stays as it was.
+template <class C>
+int32_t ScanList(const C* text, const C* format, va_list args) {
   if (text == nullptr || format == nullptr) return 0;
   va_list ap;
   va_copy(ap, args);
@@ -754,13 +755,22 @@ int32_t ScanAList(const char* text, const char* format, va_list args) {
   return n;
 }
 
-int32_t ScanWList(const char16_t* text, const char16_t* format, va_list args) {
-  if (text == nullptr || format == nullptr) return 0;
+template <class C>
+int32_t FormatList(C* buffer, int32_t capacity, const C* format, va_list args) {
+  if (buffer == nullptr || format == nullptr || capacity <= 0) return 0;
   va_list ap;
   va_copy(ap, args);
-  const int32_t n = ScanCore(text, format, &ap);
+  const int32_t n = FormatCore(buffer, capacity, format, &ap);
   va_end(ap);
   return n;
+}
+
+}  // namespace
+
+int32_t ScanAList(const char* text, const char* format, va_list args) { return ScanList(text, format, args); }
+
+int32_t ScanWList(const char16_t* text, const char16_t* format, va_list args) {
+  return ScanList(text, format, args);
 }
 
 int32_t ScanA(const char* text, const char* format, ...) {
@@ -780,12 +790,7 @@ int32_t ScanW(const char16_t* text, const char16_t* format, ...) {
 }
 
 int32_t FormatWV(char16_t* buffer, int32_t capacity, const char16_t* format, va_list args) {
-  if (buffer == nullptr || format == nullptr || capacity <= 0) return 0;
-  va_list ap;
-  va_copy(ap, args);
-  const int32_t n = FormatCore(buffer, capacity, format, &ap);
-  va_end(ap);
-  return n;
+  return FormatList(buffer, capacity, format, args);
 }
 
 int32_t FormatW(char16_t* buffer, int32_t capacity, const char16_t* format, ...) {
@@ -797,12 +802,7 @@ int32_t FormatW(char16_t* buffer, int32_t capacity, const char16_t* format, ...)
 }
 
 int32_t FormatAV(char* buffer, int32_t capacity, const char* format, va_list args) {
-  if (buffer == nullptr || format == nullptr || capacity <= 0) return 0;
-  va_list ap;
-  va_copy(ap, args);
-  const int32_t n = FormatCore(buffer, capacity, format, &ap);
-  va_end(ap);
-  return n;
+  return FormatList(buffer, capacity, format, args);
 }
 
 int32_t FormatA(char* buffer, int32_t capacity, const char* format, ...) {

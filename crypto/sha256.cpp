@@ -4,75 +4,29 @@
 #include <cstring>
 
 #include "crypto/sha.h"
+#include "crypto/sha2_compress.h"
 #include "crypto/sha_internal.h"
 
 namespace tw::crypto {
 
-#define TW_CH(x, y, z) (((x) & (y)) ^ (~(x) & (z)))
-#define TW_MAJ(x, y, z) (((x) & (y)) ^ ((x) & (z)) ^ ((y) & (z)))
-#define TW_BSIG0(x) (Rotr32(x, 2) ^ Rotr32(x, 13) ^ Rotr32(x, 22))
-#define TW_BSIG1(x) (Rotr32(x, 6) ^ Rotr32(x, 11) ^ Rotr32(x, 25))
-#define TW_SSIG0(x) (Rotr32(x, 7) ^ Rotr32(x, 18) ^ ((x) >> 3))
-#define TW_SSIG1(x) (Rotr32(x, 17) ^ Rotr32(x, 19) ^ ((x) >> 10))
+namespace {
 
-// The message schedule lives in a 16-word window; word i of the block comes
-// straight from the caller's bytes, later words replace the oldest slot.
-#define TW_WLOAD(i) (w[i] = LoadBe32(data + 4 * (i)))
-#define TW_WNEXT(i)                                                                        \
-  (w[(i) & 15] += TW_SSIG1(w[((i) - 2) & 15]) + w[((i) - 7) & 15] + TW_SSIG0(w[((i) - 15) & 15]))
+struct sSha256Params {
+  using tWord = uint32_t;
+  static constexpr int kRounds = 64;
+  static constexpr const uint32_t* kK = kSha256K;
+  static uint32_t Bsig0(uint32_t x) { return Rotr32(x, 2) ^ Rotr32(x, 13) ^ Rotr32(x, 22); }
+  static uint32_t Bsig1(uint32_t x) { return Rotr32(x, 6) ^ Rotr32(x, 11) ^ Rotr32(x, 25); }
+  static uint32_t Ssig0(uint32_t x) { return Rotr32(x, 7) ^ Rotr32(x, 18) ^ (x >> 3); }
+  static uint32_t Ssig1(uint32_t x) { return Rotr32(x, 17) ^ Rotr32(x, 19) ^ (x >> 10); }
+  static uint32_t Load(const uint8_t* p) { return LoadBe32(p); }
+};
 
-// One round; the caller rotates the variable names instead of the values.
-#define TW_RND(a, b, c, d, e, f, g, h, i, W)                                  \
-  {                                                                           \
-    const uint32_t t1 = h + TW_BSIG1(e) + TW_CH(e, f, g) + kSha256K[i] + W;   \
-    const uint32_t t2 = TW_BSIG0(a) + TW_MAJ(a, b, c);                        \
-    d += t1;                                                                  \
-    h = t1 + t2;                                                              \
-  }
-#define TW_R8(i, WF)                              \
-  TW_RND(a, b, c, d, e, f, g, h, (i) + 0, WF((i) + 0)) \
-  TW_RND(h, a, b, c, d, e, f, g, (i) + 1, WF((i) + 1)) \
-  TW_RND(g, h, a, b, c, d, e, f, (i) + 2, WF((i) + 2)) \
-  TW_RND(f, g, h, a, b, c, d, e, (i) + 3, WF((i) + 3)) \
-  TW_RND(e, f, g, h, a, b, c, d, (i) + 4, WF((i) + 4)) \
-  TW_RND(d, e, f, g, h, a, b, c, (i) + 5, WF((i) + 5)) \
-  TW_RND(c, d, e, f, g, h, a, b, (i) + 6, WF((i) + 6)) \
-  TW_RND(b, c, d, e, f, g, h, a, (i) + 7, WF((i) + 7))
+}  // namespace
 
 void Sha256BlocksPortable(uint32_t state[8], const uint8_t* data, size_t blocks) {
-  for (; blocks > 0; --blocks, data += 64) {
-    uint32_t w[16];
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    TW_R8(0, TW_WLOAD)
-    TW_R8(8, TW_WLOAD)
-    TW_R8(16, TW_WNEXT)
-    TW_R8(24, TW_WNEXT)
-    TW_R8(32, TW_WNEXT)
-    TW_R8(40, TW_WNEXT)
-    TW_R8(48, TW_WNEXT)
-    TW_R8(56, TW_WNEXT)
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
-  }
+  for (; blocks > 0; --blocks, data += 64) sSha2Rounds<sSha256Params>::Block(state, data);
 }
-
-#undef TW_R8
-#undef TW_RND
-#undef TW_WNEXT
-#undef TW_WLOAD
-#undef TW_SSIG1
-#undef TW_SSIG0
-#undef TW_BSIG1
-#undef TW_BSIG0
-#undef TW_MAJ
-#undef TW_CH
 
 namespace {
 

@@ -4,12 +4,13 @@
 
 #include "crypto/crypto_internal.h"
 #include "crypto/sha.h"
+#include "crypto/sha2_compress.h"
 
 using namespace tw::crypto;
 
 namespace {
 
-constexpr uint64_t kK[80] = {
+constexpr uint64_t kK512[80] = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc, 0x3956c25bf348b538,
     0x59f111f1b605d019, 0x923f82a4af194f9b, 0xab1c5ed5da6d8118, 0xd807aa98a3030242, 0x12835b0145706fbe,
     0x243185be4ee4b28c, 0x550c7dc3d5ffb4e2, 0x72be5d74f27b896f, 0x80deb1fe3b1696b1, 0x9bdc06a725c71235,
@@ -27,55 +28,18 @@ constexpr uint64_t kK[80] = {
     0x113f9804bef90dae, 0x1b710b35131c471b, 0x28db77f523047d84, 0x32caab7b40c72493, 0x3c9ebe0a15c9bebc,
     0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817};
 
-#define TW_CH(x, y, z) (((x) & (y)) ^ (~(x) & (z)))
-#define TW_MAJ(x, y, z) (((x) & (y)) ^ ((x) & (z)) ^ ((y) & (z)))
-#define TW_BSIG0(x) (Rotr64(x, 28) ^ Rotr64(x, 34) ^ Rotr64(x, 39))
-#define TW_BSIG1(x) (Rotr64(x, 14) ^ Rotr64(x, 18) ^ Rotr64(x, 41))
-#define TW_SSIG0(x) (Rotr64(x, 1) ^ Rotr64(x, 8) ^ ((x) >> 7))
-#define TW_SSIG1(x) (Rotr64(x, 19) ^ Rotr64(x, 61) ^ ((x) >> 6))
-#define TW_WLOAD(i) (w[i] = LoadBe64(p + 8 * (i)))
-#define TW_WNEXT(i) \
-  (w[(i) & 15] += TW_SSIG1(w[((i) - 2) & 15]) + w[((i) - 7) & 15] + TW_SSIG0(w[((i) - 15) & 15]))
-#define TW_RND(a, b, c, d, e, f, g, h, i, W)                        \
-  {                                                                 \
-    const uint64_t t1 = h + TW_BSIG1(e) + TW_CH(e, f, g) + kK[i] + W; \
-    const uint64_t t2 = TW_BSIG0(a) + TW_MAJ(a, b, c);              \
-    d += t1;                                                        \
-    h = t1 + t2;                                                    \
-  }
-#define TW_R8(i, WF)                                   \
-  TW_RND(a, b, c, d, e, f, g, h, (i) + 0, WF((i) + 0)) \
-  TW_RND(h, a, b, c, d, e, f, g, (i) + 1, WF((i) + 1)) \
-  TW_RND(g, h, a, b, c, d, e, f, (i) + 2, WF((i) + 2)) \
-  TW_RND(f, g, h, a, b, c, d, e, (i) + 3, WF((i) + 3)) \
-  TW_RND(e, f, g, h, a, b, c, d, (i) + 4, WF((i) + 4)) \
-  TW_RND(d, e, f, g, h, a, b, c, (i) + 5, WF((i) + 5)) \
-  TW_RND(c, d, e, f, g, h, a, b, (i) + 6, WF((i) + 6)) \
-  TW_RND(b, c, d, e, f, g, h, a, (i) + 7, WF((i) + 7))
+struct sSha512Params {
+  using tWord = uint64_t;
+  static constexpr int kRounds = 80;
+  static constexpr const uint64_t* kK = kK512;
+  static uint64_t Bsig0(uint64_t x) { return Rotr64(x, 28) ^ Rotr64(x, 34) ^ Rotr64(x, 39); }
+  static uint64_t Bsig1(uint64_t x) { return Rotr64(x, 14) ^ Rotr64(x, 18) ^ Rotr64(x, 41); }
+  static uint64_t Ssig0(uint64_t x) { return Rotr64(x, 1) ^ Rotr64(x, 8) ^ (x >> 7); }
+  static uint64_t Ssig1(uint64_t x) { return Rotr64(x, 19) ^ Rotr64(x, 61) ^ (x >> 6); }
+  static uint64_t Load(const uint8_t* p) { return LoadBe64(p); }
+};
 
-void Sha512Block(uint64_t state[8], const uint8_t* p) {
-  uint64_t w[16];
-  uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
-  uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-  TW_R8(0, TW_WLOAD)
-  TW_R8(8, TW_WLOAD)
-  TW_R8(16, TW_WNEXT)
-  TW_R8(24, TW_WNEXT)
-  TW_R8(32, TW_WNEXT)
-  TW_R8(40, TW_WNEXT)
-  TW_R8(48, TW_WNEXT)
-  TW_R8(56, TW_WNEXT)
-  TW_R8(64, TW_WNEXT)
-  TW_R8(72, TW_WNEXT)
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
-  state[4] += e;
-  state[5] += f;
-  state[6] += g;
-  state[7] += h;
-}
+void Sha512Block(uint64_t state[8], const uint8_t* p) { sSha2Rounds<sSha512Params>::Block(state, p); }
 
 // Adds n to the 128-bit count held as four 32-bit words, lowest first.
 void AddCount(uint32_t count[4], uint64_t n) {

@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 
 namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
 
 bool IsBlankUnit(char16_t c) { return c <= 0x20; }
 
@@ -32,6 +31,40 @@ int32_t cCanvas::Round(int32_t v) const {
 int32_t cCanvas::Back(int32_t v) const {
   if (scale_ == nullptr) return v;
   return static_cast<int32_t>(v / Scale() + 0.5);
+}
+
+sRect cCanvas::PenRect(const sRect& rect) const {
+  sRect r{Round(rect.x), Round(rect.y), Round(rect.width), Round(rect.height)};
+  if (scale_ != nullptr) {
+    const double s = Scale();
+    const int32_t c = static_cast<int32_t>(s * 0.5 + 0.25), shrink = static_cast<int32_t>(s * 0.5);
+    r.x += c, r.y += c, r.width -= shrink, r.height -= shrink;
+  }
+  return r;
+}
+
+void cCanvas::PenLine(const sPoint& from, const sPoint& to, sPoint& start, sPoint& end) const {
+  start = {Round(from.x), Round(from.y)};
+  end = {Round(to.x), Round(to.y)};
+  if (scale_ != nullptr) {
+    const int32_t c = static_cast<int32_t>(Scale() * 0.5 + 0.25);
+    if (start.x != end.x)
+      start.y += c, end.y += c;
+    else
+      start.x += c, end.x += c;
+  }
+}
+
+bool cCanvas::CopyBlock(cCanvas& source, int32_t& x, int32_t& y, int32_t& sourceX, int32_t& sourceY,
+                        int32_t& width, int32_t& height) const {
+  x = Trunc(x), y = Trunc(y), sourceX = Trunc(sourceX), sourceY = Trunc(sourceY);
+  if (width >= 0) width = Round(width);
+  if (height >= 0) height = Round(height);
+  const int32_t sw = Round(source.GetWidth()), sh = Round(source.GetHeight());
+  if (sourceX >= sw || sourceY >= sh) return false;
+  if (width < 1 || sourceX + width > sw) width = sw - sourceX;
+  if (height < 1 || sourceY + height > sh) height = sh - sourceY;
+  return true;
 }
 
 // ---- Device operations of the base: none -----------------------------------
@@ -93,7 +126,7 @@ int32_t cCanvas::DrawTextLine(int32_t x, int32_t y, int32_t width, int32_t heigh
                               const char16_t* text, int32_t length, int32_t* widthOut,
                               bool fillBackground) {
   if (text == nullptr) return -1;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   if (width <= 0 || leftPadding < 0 || rightPadding < 0 || leftPadding + rightPadding >= width) return -1;
 
   sSize textSize;

@@ -179,6 +179,19 @@ protected:
   int32_t Trunc(int32_t v) const;
   int32_t Round(int32_t v) const;
   int32_t Back(int32_t v) const;
+  // The device-pixel rectangle DrawRect paints, relative to the area: when
+  // scaled, moved by half a pen and shrunk by it, so that the frame stays
+  // inside what the logical rectangle covers.
+  sRect PenRect(const sRect& rect) const;
+  // The device-pixel ends of DrawLine, relative to the area: when scaled,
+  // moved across the line by half a pen.
+  void PenLine(const sPoint& from, const sPoint& to, sPoint& start, sPoint& end) const;
+  // The part of CopyFromCanvas both canvases share: the offsets and size in
+  // device pixels, the size cut to what source has right and below its
+  // start (a width or height below 1 means all of it). False when the start
+  // lies beyond source's width or height.
+  bool CopyBlock(cCanvas& source, int32_t& x, int32_t& y, int32_t& sourceX, int32_t& sourceY,
+                 int32_t& width, int32_t& height) const;
 
   cScaleProvider* scale_ = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "base/strings.h"
 #include "gui/canvas.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 
 namespace {
@@ -24,17 +25,6 @@ constexpr const char16_t* kFaces[] = {
     u"Tahoma", u"Segoe UI", u"Meiryo", u"Microsoft YaHei", u"Microsoft JhengHei",
     u"SimSun", u"PMingLiU", u"Courier New", u"Arial",
 };
-
-int32_t Units(const char16_t* text, int32_t length) {
-  return length < 0 ? WideLength(text) : length;
-}
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
 
 }  // namespace
 
@@ -56,13 +46,13 @@ bool cWinFont::Create(int32_t w, int32_t h, const char16_t* faceName, bool isBol
 
 bool cWinFont::MeasureText(cCanvas* canvas, const char16_t* text, int32_t length, sSize* size) {
   if (canvas == nullptr || text == nullptr || size == nullptr) return false;
-  *size = {Units(text, length) * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};
+  *size = {tw::TextLength(text, length) * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};
   return true;
 }
 
 bool cWinFont::MeasureTextAnsi(cCanvas* canvas, const char* text, int32_t length, sSize* size) {
   if (canvas == nullptr || text == nullptr || size == nullptr) return false;
-  *size = {Bytes(text, length) * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};
+  *size = {tw::TextLength(text, length) * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};
   return true;
 }
 

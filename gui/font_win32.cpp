@@ -5,6 +5,7 @@
 
 #include "base/strings.h"
 #include "base/win_text.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 #include "gui/win_canvas.h"
 
@@ -13,15 +14,6 @@ namespace {
 int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;  // one match is enough
-}
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
 }
 
 HDC CanvasDc(cCanvas* canvas) {
@@ -60,7 +52,7 @@ bool cWinFont::Create(int32_t w, int32_t h, const char16_t* faceName, bool isBol
 
 bool cWinFont::MeasureText(cCanvas* canvas, const char16_t* text, int32_t length, sSize* size) {
   if (canvas == nullptr || text == nullptr || size == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   HDC dc = CanvasDc(canvas);
   if (dc == nullptr) {
     *size = {n * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};
@@ -80,7 +72,7 @@ bool cWinFont::MeasureText(cCanvas* canvas, const char16_t* text, int32_t length
 
 bool cWinFont::MeasureTextAnsi(cCanvas* canvas, const char* text, int32_t length, sSize* size) {
   if (canvas == nullptr || text == nullptr || size == nullptr) return false;
-  const int32_t n = Bytes(text, length);
+  const int32_t n = tw::TextLength(text, length);
   HDC dc = CanvasDc(canvas);
   if (dc == nullptr) {
     *size = {n * tw::StandInCellWidth(this), tw::StandInTextHeight(this)};

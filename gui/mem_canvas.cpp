@@ -9,20 +9,8 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
-
-namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
-
-}  // namespace
 
 cMemCanvas::cMemCanvas(cPicture* picture) : surface_(std::make_shared<sSurface>()) {
   surface_->picture = picture;
@@ -171,51 +159,48 @@ bool cMemCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 
 // ---- Text --------------------------------------------------------------------
 
-bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+template <class C>
+bool cMemCanvas::MeasureAny(const C* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
-  if (text == nullptr || Units(text, length) == 0) {
+  if (text == nullptr || tw::TextLength(text, length) == 0) {
     *size = {};
     return true;
   }
   cFontObject* f = SurfaceFont();
-  *size = {Back(Units(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
+  *size = {Back(tw::TextLength(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
   return true;
+}
+
+template <class C>
+bool cMemCanvas::CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents) {
+  if (text == nullptr || extents == nullptr) return false;
+  const int32_t n = tw::TextLength(text, length);
+  if (n == 0) return false;
+  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
+  extents->Reallocate(n);
+  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
+  return true;
+}
+
+bool cMemCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+  return MeasureAny(text, length, size);
 }
 
 bool cMemCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
-  if (size == nullptr) return false;
-  if (text == nullptr || Bytes(text, length) == 0) {
-    *size = {};
-    return true;
-  }
-  cFontObject* f = SurfaceFont();
-  *size = {Back(Bytes(text, length) * tw::StandInCellWidth(f)), Back(tw::StandInTextHeight(f))};
-  return true;
+  return MeasureAny(text, length, size);
 }
 
 bool cMemCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = Units(text, length);
-  if (n == 0) return false;
-  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cMemCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr) return false;
-  const int32_t n = Bytes(text, length);
-  if (n == 0) return false;
-  const int32_t cell = tw::StandInCellWidth(SurfaceFont());
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back((i + 1) * cell);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cMemCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {
   if (text == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   cFontObject* f = SurfaceFont();
   const int32_t cell = tw::StandInCellWidth(f), th = tw::StandInTextHeight(f);
   const bool underline = f != nullptr && f->underline != 0;
@@ -275,12 +260,8 @@ bool cMemCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t
 
 bool cMemCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frameColour) {
   if (rect == nullptr) return false;
-  int32_t x = Round(rect->x), y = Round(rect->y), w = Round(rect->width), h = Round(rect->height);
-  if (scale_ != nullptr) {
-    const double s = Scale();
-    const int32_t c = static_cast<int32_t>(s * 0.5 + 0.25), shrink = static_cast<int32_t>(s * 0.5);
-    x += c, y += c, w -= shrink, h -= shrink;
-  }
+  const sRect box = PenRect(*rect);
+  const int32_t x = box.x, y = box.y, w = box.width, h = box.height;
   frameColour_ = frameColour;
   fillColour_ = fillColour;
   // Rectangle(): the frame on the outer pixels of [l, r) x [t, b), the
@@ -301,15 +282,10 @@ bool cMemCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frame
 }
 
 bool cMemCanvas::DrawLine(const sPoint& from, const sPoint& to) {
-  int32_t x0 = Round(from.x), y0 = Round(from.y), x1 = Round(to.x), y1 = Round(to.y);
-  if (scale_ != nullptr) {
-    const int32_t c = static_cast<int32_t>(Scale() * 0.5 + 0.25);
-    if (x0 != x1)
-      y0 += c, y1 += c;
-    else
-      x0 += c, x1 += c;
-  }
-  x0 += area_.left, x1 += area_.left, y0 += area_.top, y1 += area_.top;
+  sPoint start, end;
+  PenLine(from, to, start, end);
+  int32_t x0 = area_.left + start.x, y0 = area_.top + start.y;
+  const int32_t x1 = area_.left + end.x, y1 = area_.top + end.y;
   const uint32_t pen = tw::ColourToPixel(lineColour_);
   // Bresenham from the start point; the end point itself is not drawn.
   const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
@@ -396,13 +372,7 @@ bool cMemCanvas::CopyFromCanvas(int32_t x, int32_t y, cCanvas* source, int32_t s
                                 int32_t width, int32_t height) {
   auto* src = dynamic_cast<cMemCanvas*>(source);
   if (src == nullptr) return false;
-  x = Trunc(x), y = Trunc(y), sourceX = Trunc(sourceX), sourceY = Trunc(sourceY);
-  if (width >= 0) width = Round(width);
-  if (height >= 0) height = Round(height);
-  const int32_t sw = Round(src->GetWidth()), sh = Round(src->GetHeight());
-  if (sourceX >= sw || sourceY >= sh) return false;
-  if (width < 1 || sourceX + width > sw) width = sw - sourceX;
-  if (height < 1 || sourceY + height > sh) height = sh - sourceY;
+  if (!CopyBlock(*src, x, y, sourceX, sourceY, width, height)) return false;
   if (width < 1 || height < 1) return true;
   // Through a copy, so that a block moved within one surface reads the
   // pixels from before the move; only pixels the source has are written.

@@ -101,6 +101,12 @@ private:
   void WriteBlock(int32_t x, int32_t y, int32_t w, int32_t h, const uint32_t* in);
   void Stamp(int32_t x, int32_t y, int32_t width, uint32_t pixel);
   cFontObject* SurfaceFont();
+  // MeasureText and GetCharExtents for UTF-16 (C = char16_t) and ANSI text:
+  // the stand-in font gives every unit or byte one cell.
+  template <class C>
+  bool MeasureAny(const C* text, int32_t length, sSize* size);
+  template <class C>
+  bool CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents);
 
   std::shared_ptr<sSurface> surface_;
   sEdges area_;

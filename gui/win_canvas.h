@@ -77,6 +77,12 @@ protected:
   bool UsePen(sPen& pen, uint32_t colour, int32_t width);
   bool UseBrush(uint32_t colour);
   void SelectCurrentFont();
+  // MeasureText and GetCharExtents for UTF-16 (C = char16_t, the W calls)
+  // and ANSI text (C = char, the A calls).
+  template <class C>
+  bool MeasureAny(const C* text, int32_t length, sSize* size);
+  template <class C>
+  bool CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents);
   // The rectangle in device coordinates, cut at the area's right and bottom.
   sEdges ClipBox(const sRect& rect) const;
 

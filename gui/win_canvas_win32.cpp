@@ -8,19 +8,11 @@
 
 #include "base/strings.h"
 #include "base/win_text.h"
+#include "gui/canvas_internal.h"
 #include "gui/font.h"
 #include "gui/win_canvas.h"
 
 namespace {
-
-int32_t Units(const char16_t* text, int32_t length) { return length < 0 ? WideLength(text) : length; }
-
-int32_t Bytes(const char* text, int32_t length) {
-  if (length >= 0) return length;
-  int32_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
 
 HDC Dc(void* p) { return static_cast<HDC>(p); }
 HRGN Rgn(void* p) { return static_cast<HRGN>(p); }
@@ -242,61 +234,69 @@ bool cWinCanvas::SetTextColours(uint32_t textColour, uint32_t backgroundColour) 
 
 // ---- Text ----------------------------------------------------------------------
 
-bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+namespace {
+
+// The W and A forms of the two measuring calls, chosen by the text's type.
+BOOL TextExtent(HDC dc, const char16_t* text, int n, SIZE* s) {
+  return GetTextExtentPoint32W(dc, tw::ToWin(text), n, s);
+}
+BOOL TextExtent(HDC dc, const char* text, int n, SIZE* s) { return GetTextExtentPoint32A(dc, text, n, s); }
+BOOL TextExtentEx(HDC dc, const char16_t* text, int n, INT* fit, INT* dx, SIZE* s) {
+  return GetTextExtentExPointW(dc, tw::ToWin(text), n, 0x7FFFFFFF, fit, dx, s);
+}
+BOOL TextExtentEx(HDC dc, const char* text, int n, INT* fit, INT* dx, SIZE* s) {
+  return GetTextExtentExPointA(dc, text, n, 0x7FFFFFFF, fit, dx, s);
+}
+
+}  // namespace
+
+template <class C>
+bool cWinCanvas::MeasureAny(const C* text, int32_t length, sSize* size) {
   if (size == nullptr) return false;
   *size = {};
-  if (text == nullptr || Units(text, length) == 0) return true;
+  if (text == nullptr || tw::TextLength(text, length) == 0) return true;
   if (dc_ == nullptr) return false;
   SelectCurrentFont();
   SIZE s{};
-  if (!GetTextExtentPoint32W(Dc(dc_), tw::ToWin(text), Units(text, length), &s)) return false;
+  if (!TextExtent(Dc(dc_), text, tw::TextLength(text, length), &s)) return false;
   *size = {Back(s.cx), Back(s.cy)};
   return true;
+}
+
+template <class C>
+bool cWinCanvas::CharExtentsAny(const C* text, int32_t length, _typebuf<int32_t>* extents) {
+  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
+  const int32_t n = tw::TextLength(text, length);
+  if (n == 0) return false;
+  SelectCurrentFont();
+  std::vector<INT> dx(static_cast<size_t>(n));
+  INT fit = 0;
+  SIZE s{};
+  if (!TextExtentEx(Dc(dc_), text, n, &fit, dx.data(), &s)) return false;
+  extents->Reallocate(n);
+  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
+  return true;
+}
+
+bool cWinCanvas::MeasureText(const char16_t* text, int32_t length, sSize* size) {
+  return MeasureAny(text, length, size);
 }
 
 bool cWinCanvas::MeasureTextAnsi(const char* text, int32_t length, sSize* size) {
-  if (size == nullptr) return false;
-  *size = {};
-  if (text == nullptr || Bytes(text, length) == 0) return true;
-  if (dc_ == nullptr) return false;
-  SelectCurrentFont();
-  SIZE s{};
-  if (!GetTextExtentPoint32A(Dc(dc_), text, Bytes(text, length), &s)) return false;
-  *size = {Back(s.cx), Back(s.cy)};
-  return true;
+  return MeasureAny(text, length, size);
 }
 
 bool cWinCanvas::GetCharExtents(const char16_t* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Units(text, length);
-  if (n == 0) return false;
-  SelectCurrentFont();
-  std::vector<INT> dx(static_cast<size_t>(n));
-  INT fit = 0;
-  SIZE s{};
-  if (!GetTextExtentExPointW(Dc(dc_), tw::ToWin(text), n, 0x7FFFFFFF, &fit, dx.data(), &s)) return false;
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cWinCanvas::GetCharExtentsAnsi(const char* text, int32_t length, _typebuf<int32_t>* extents) {
-  if (text == nullptr || extents == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Bytes(text, length);
-  if (n == 0) return false;
-  SelectCurrentFont();
-  std::vector<INT> dx(static_cast<size_t>(n));
-  INT fit = 0;
-  SIZE s{};
-  if (!GetTextExtentExPointA(Dc(dc_), text, n, 0x7FFFFFFF, &fit, dx.data(), &s)) return false;
-  extents->Reallocate(n);
-  for (int32_t i = 0; i < n; ++i) (*extents)[i] = Back(dx[i]);
-  return true;
+  return CharExtentsAny(text, length, extents);
 }
 
 bool cWinCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t* text, int32_t length) {
   if (text == nullptr || dc_ == nullptr) return false;
-  const int32_t n = Units(text, length);
+  const int32_t n = tw::TextLength(text, length);
   x = Trunc(x), y = Trunc(y);
   SelectCurrentFont();
   if (!transparent) {
@@ -345,12 +345,8 @@ bool cWinCanvas::DrawText(int32_t x, int32_t y, bool transparent, const char16_t
 
 bool cWinCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frameColour) {
   if (rect == nullptr || dc_ == nullptr) return false;
-  int32_t x = Round(rect->x), y = Round(rect->y), w = Round(rect->width), h = Round(rect->height);
-  if (scale_ != nullptr) {
-    const double s = Scale();
-    const int32_t c = static_cast<int32_t>(s * 0.5 + 0.25), shrink = static_cast<int32_t>(s * 0.5);
-    x += c, y += c, w -= shrink, h -= shrink;
-  }
+  const sRect box = PenRect(*rect);
+  const int32_t x = box.x, y = box.y, w = box.width, h = box.height;
   UsePen(framePen_, frameColour, framePen_.width);
   UseBrush(fillColour);
   Rectangle(Dc(dc_), left_ + x, top_ + y, left_ + x + w, top_ + y + h);
@@ -359,17 +355,11 @@ bool cWinCanvas::DrawRect(const sRect* rect, uint32_t fillColour, uint32_t frame
 
 bool cWinCanvas::DrawLine(const sPoint& from, const sPoint& to) {
   if (dc_ == nullptr) return false;
-  int32_t x0 = Round(from.x), y0 = Round(from.y), x1 = Round(to.x), y1 = Round(to.y);
-  if (scale_ != nullptr) {
-    const int32_t c = static_cast<int32_t>(Scale() * 0.5 + 0.25);
-    if (x0 != x1)
-      y0 += c, y1 += c;
-    else
-      x0 += c, x1 += c;
-  }
+  sPoint start, end;
+  PenLine(from, to, start, end);
   UsePen(linePen_, linePen_.colour, linePen_.width);
-  MoveToEx(Dc(dc_), left_ + x0, top_ + y0, nullptr);
-  LineTo(Dc(dc_), left_ + x1, top_ + y1);
+  MoveToEx(Dc(dc_), left_ + start.x, top_ + start.y, nullptr);
+  LineTo(Dc(dc_), left_ + end.x, top_ + end.y);
   return true;
 }
 
@@ -439,13 +429,7 @@ bool cWinCanvas::CopyFromCanvas(int32_t x, int32_t y, cCanvas* source, int32_t s
                                 int32_t width, int32_t height) {
   auto* src = dynamic_cast<cWinCanvas*>(source);
   if (src == nullptr || src->dc_ == nullptr || dc_ == nullptr) return false;
-  x = Trunc(x), y = Trunc(y), sourceX = Trunc(sourceX), sourceY = Trunc(sourceY);
-  if (width >= 0) width = Round(width);
-  if (height >= 0) height = Round(height);
-  const int32_t sw = Round(src->GetWidth()), sh = Round(src->GetHeight());
-  if (sourceX >= sw || sourceY >= sh) return false;
-  if (width < 1 || sourceX + width > sw) width = sw - sourceX;
-  if (height < 1 || sourceY + height > sh) height = sh - sourceY;
+  if (!CopyBlock(*src, x, y, sourceX, sourceY, width, height)) return false;
   return BitBlt(Dc(dc_), left_ + x, top_ + y, width, height, Dc(src->dc_), src->left_ + sourceX,
                 src->top_ + sourceY, SRCCOPY) != 0;
 }

@@ -21,14 +21,10 @@
 
 namespace {
 
+using twtest::U16;
+
 constexpr int kRounds = 150;
 constexpr const char* kWorkerVariable = "TW_CONFIG_WORKER";
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
 
 // This test program, found in the build folder the test runner names.
 std::string SelfPath() {
@@ -85,7 +81,7 @@ TEST(ConfigConcurrency, DISABLED_Worker) {
   ASSERT_NE(bar, std::string::npos);
   const std::string name = text.substr(bar + 1);
   cCIAppConfig store;
-  ASSERT_TRUE(store.Open(U(text.substr(0, bar)).c_str()));
+  ASSERT_TRUE(store.Open(U16(text.substr(0, bar)).c_str()));
   for (int round = 0; round < kRounds; ++round) {
     ASSERT_TRUE(store.SetInt(("shared/" + name + "/" + std::to_string(round)).c_str(), round));
     ASSERT_TRUE(store.SetInt(("shared/" + name + "-last").c_str(), round));
@@ -105,7 +101,7 @@ TEST(ConfigConcurrency, TwoProcessesSavingOneSectionLoseNoUpdate) {
   for (intptr_t w : workers) EXPECT_EQ(Wait(w), 0);
 
   cCIAppConfig store;
-  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  ASSERT_TRUE(store.Open(U16(tmp.path()).c_str()));
   for (const char* name : names) {
     EXPECT_EQ(store.GetInt(("shared/" + std::string(name) + "-last").c_str()), kRounds - 1) << name;
     int missing = 0;

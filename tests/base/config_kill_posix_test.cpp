@@ -17,11 +17,7 @@
 
 namespace {
 
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 // Large enough that writing the file takes a good part of each save, so that
 // kills land inside that write (a kill between two pages of one write cuts
@@ -51,7 +47,7 @@ std::string Payload(uint32_t round, int which) {
 
 TEST(ConfigKill, KilledSaveLeavesOldOrNewContent) {
   twtest::TempDir tmp;
-  const std::u16string folder = U(tmp.path());
+  const std::u16string folder = U16(tmp.path());
   const std::u16string path = folder + u"/sec";
   std::mt19937 random(12345);
   uint32_t lastRound = 0;

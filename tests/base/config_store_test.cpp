@@ -17,18 +17,8 @@ namespace {
 
 using namespace std::string_literals;
 using twtest::Narrow;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
-  if (!f) return "<missing>";
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using twtest::ReadFileText;
+using twtest::U16;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream f(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
@@ -57,7 +47,7 @@ std::string Keys(cApplicationConfig& store, const char* path) {
 class ConfigStore : public ::testing::Test {
 protected:
   void SetUp() override {
-    folder = U(tmp.path());
+    folder = U16(tmp.path());
     ASSERT_TRUE(store.Open(folder.c_str()));
   }
   std::string File(const std::string& name) { return tmp.path() + "/" + name; }
@@ -70,9 +60,9 @@ protected:
 TEST_F(ConfigStore, WritingCreatesTheEmptySectionFileAndSaveWritesTheTree) {
   ASSERT_TRUE(store.SetString("lang/x", u"de", -1));
   // The file exists at once, as the empty image; the value is only in memory.
-  EXPECT_EQ(ReadFile(File("lang")), "QXVC\0\0\0"s);
+  EXPECT_EQ(ReadFileText(File("lang")), "QXVC\0\0\0"s);
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFile(File("lang")), "QXVC\0\0\x01\x04x\0\0\0\x02\0de\0\0"s);
+  EXPECT_EQ(ReadFileText(File("lang")), "QXVC\0\0\x01\x04x\0\0\0\x02\0de\0\0"s);
   // Nothing but the section is left in the folder's top level.
   std::vector<std::string> files;
   for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
@@ -153,8 +143,8 @@ TEST_F(ConfigStore, PathsThatCouldNotBeStoredResolveToNothing) {
     EXPECT_EQ(store.Resolve(path.c_str(), true), nullptr) << path;
   }
   // Refused before anything was touched: no section file appeared.
-  EXPECT_EQ(ReadFile(File("a")), "<missing>");
-  EXPECT_EQ(ReadFile(File("deep")), "<missing>");
+  EXPECT_EQ(ReadFileText(File("a")), "<missing>");
+  EXPECT_EQ(ReadFileText(File("deep")), "<missing>");
   ASSERT_TRUE(store.SetInt(deepest.c_str(), 5));
   ASSERT_TRUE(store.Save());
   cCIAppConfig other;
@@ -218,7 +208,7 @@ TEST_F(ConfigStore, DeleteKeyRemovesSubtreesButNeverSections) {
   EXPECT_EQ(Keys(store, "s"), "b;");
   // A missing section: its empty file is made and the result is false.
   EXPECT_FALSE(store.DeleteKey("fresh/k"));
-  EXPECT_EQ(ReadFile(File("fresh")), "QXVC\0\0\0"s);
+  EXPECT_EQ(ReadFileText(File("fresh")), "QXVC\0\0\0"s);
   ASSERT_TRUE(store.Save());
   cCIAppConfig other;
   ASSERT_TRUE(other.Open(folder.c_str()));
@@ -257,7 +247,7 @@ TEST_F(ConfigStore, ForeignAndDamagedFilesLoadWhatDecodes) {
   EXPECT_FALSE(other.Exists("folder"));
   EXPECT_FALSE(other.SetInt("folder/k", 1));
   // Read alone, nothing is written back.
-  EXPECT_EQ(ReadFile(File("foreign")), "not a section file");
+  EXPECT_EQ(ReadFileText(File("foreign")), "not a section file");
   // A section file cut short, first met by a lookup: that lookup fails, the
   // next one returns what was decoded.
   WriteFile(File("late"), good);
@@ -289,7 +279,7 @@ TEST_F(ConfigStore, EverySaveMovesTheWriteTimeOn) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::hours(1));
   // Read at full resolution (the C library's times are whole seconds).
   sFileStamp previous;
-  ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), previous));
+  ASSERT_TRUE(GetFileStamp(U16(File("s")).c_str(), previous));
   cCIAppConfig other;
   ASSERT_TRUE(other.Open(folder.c_str()));
   EXPECT_EQ(Str(other, "s/k"), "v1");
@@ -297,7 +287,7 @@ TEST_F(ConfigStore, EverySaveMovesTheWriteTimeOn) {
     ASSERT_TRUE(store.SetString("s/k", v, -1));
     ASSERT_TRUE(store.Save());
     sFileStamp now;
-    ASSERT_TRUE(GetFileStamp(U(File("s")).c_str(), now));
+    ASSERT_TRUE(GetFileStamp(U16(File("s")).c_str(), now));
     EXPECT_GT(now.writeTime, previous.writeTime) << Narrow(v);
     previous = now;
     EXPECT_EQ(Str(other, "s/k"), Narrow(v));
@@ -341,15 +331,15 @@ TEST_F(ConfigStore, CreatingASectionLoadsAFileThatAppearedMeanwhile) {
   ASSERT_TRUE(third.Open(folder.c_str()));
   EXPECT_EQ(Keys(third, "n"), "first;second;");
   // Creating over an existing file is refused and leaves it alone.
-  const std::string before = ReadFile(File("n"));
-  EXPECT_FALSE(store.CreateSectionFile(U(File("n")).c_str()));
-  EXPECT_EQ(ReadFile(File("n")), before);
+  const std::string before = ReadFileText(File("n"));
+  EXPECT_FALSE(store.CreateSectionFile(U16(File("n")).c_str()));
+  EXPECT_EQ(ReadFileText(File("n")), before);
 }
 
 TEST_F(ConfigStore, PendingCopyOfAnInterruptedSaveIsFinishedByTheNextReader) {
   ASSERT_TRUE(store.SetString("p/k", u"old", -1));
   ASSERT_TRUE(store.Save());
-  const std::string oldImage = ReadFile(File("p"));
+  const std::string oldImage = ReadFileText(File("p"));
   ASSERT_EQ(oldImage, "QXVC\0\0\x01\x04k\0\0\0\x03\0old\0\0"s);
   const std::string newImage = "QXVC\0\0\x01\x04k\0\0\0\x03\0new\0\0"s;
   const std::string longImage = "QXVC\0\0\x01\x04k\0\0\0\x0B\0newer value\0\0"s;
@@ -389,7 +379,7 @@ TEST_F(ConfigStore, PendingCopyOfAnInterruptedSaveIsFinishedByTheNextReader) {
     ASSERT_TRUE(other.Open(folder.c_str()));
     EXPECT_EQ(Str(other, "p/k"), c.value) << c.what;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(File(".pending/p")))) << c.what;
-    EXPECT_TRUE(ReadFile(File("p")) == c.fileAfter) << c.what;
+    EXPECT_TRUE(ReadFileText(File("p")) == c.fileAfter) << c.what;
   }
 }
 
@@ -411,7 +401,7 @@ TEST(ConfigStoreFolder, NothingResolvesBeforeAFolderIsSet) {
   EXPECT_FALSE(store.Open(nullptr));
   twtest::TempDir tmp;
   twtest::ScopedEnv appData("APPDATA", tmp.path().c_str());
-  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  ASSERT_TRUE(store.Open(U16(tmp.path()).c_str()));
   ASSERT_TRUE(store.SetInt("a/b", 1));
   // Not a folder: taken as a store name whose data folder cannot be made
   // (its parent is missing). The old folder is forgotten.
@@ -432,11 +422,11 @@ TEST(ConfigStoreFolder, NothingResolvesBeforeAFolderIsSet) {
 TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   // The fixture was written by this store; both targets must write the
   // same bytes and read the same values from it.
-  const std::string fixture = ReadFile(twtest::SourcePath("tests/base/data/config/install"));
+  const std::string fixture = ReadFileText(twtest::SourcePath("tests/base/data/config/install"));
   ASSERT_NE(fixture, "<missing>");
   twtest::TempDir tmp;
   cCIAppConfig store;
-  ASSERT_TRUE(store.Open(U(tmp.path()).c_str()));
+  ASSERT_TRUE(store.Open(U16(tmp.path()).c_str()));
   ASSERT_TRUE(store.SetString("install/demo/ver", u"1.4.2", -1));
   ASSERT_TRUE(store.SetString("install/demo/path", u"C:/Program Files/Demo \u00c4", -1));
   ASSERT_TRUE(store.SetInt("install/demo/size", 123456));
@@ -444,12 +434,12 @@ TEST(ConfigStoreFolder, FixtureWrittenByEitherTargetIsTheSame) {
   ASSERT_TRUE(store.SetU16("install/demo/lang", 1031));
   ASSERT_TRUE(store.SetString("install/other/ver", u"2.0", -1));
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFile(tmp.path() + "/install"), fixture);
+  EXPECT_EQ(ReadFileText(tmp.path() + "/install"), fixture);
 
   twtest::TempDir copy;
   WriteFile(copy.path() + "/install", fixture);
   cCIAppConfig reader;
-  ASSERT_TRUE(reader.Open(U(copy.path()).c_str()));
+  ASSERT_TRUE(reader.Open(U16(copy.path()).c_str()));
   EXPECT_EQ(Str(reader, "install/demo/path"), "C:/Program Files/Demo \xC3\x84");
   EXPECT_EQ(reader.GetInt("install/demo/size"), 123456);
   EXPECT_EQ(reader.GetInt64Value("install/demo/time"), 1765000000u);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/memio.h"
+#include "tests/support/zlib_deflate.h"
 
 namespace {
 
@@ -35,19 +36,7 @@ Bytes Sample(size_t n, uint32_t seed) {
 }
 
 // Raw deflate, the payload format; windowBits 15 unless a test asks less.
-Bytes RawDeflate(const Bytes& in, int windowBits = 15) {
-  z_stream s{};
-  EXPECT_EQ(deflateInit2(&s, 9, Z_DEFLATED, -windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  Bytes out(deflateBound(&s, in.size()) + 16);
-  s.next_in = const_cast<Bytef*>(in.data());
-  s.avail_in = static_cast<uInt>(in.size());
-  s.next_out = out.data();
-  s.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-  out.resize(s.total_out);
-  deflateEnd(&s);
-  return out;
-}
+Bytes RawDeflate(const Bytes& in, int windowBits = 15) { return twtest::Deflate(in, -windowBits); }
 
 // A read-only source over bytes that counts how often it is rewound, which
 // is how often a decoder starts.

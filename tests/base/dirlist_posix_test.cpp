@@ -14,11 +14,7 @@
 
 namespace {
 
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 int KindOf(const cDirListing& listing, const std::u16string& name) {
   for (int32_t id = 0; id < listing.NextId(); ++id) {
@@ -41,7 +37,7 @@ TEST(NativeListing, NamesEqualButForCaseKeepOrdinalOrder) {
   twtest::TempDir tmp;
   for (const char* n : {"b", "B", "a", "A"}) std::ofstream(tmp.path() + "/" + n) << n;
   cDirListing listing;
-  ASSERT_TRUE(listing.ReadDirectory(U(tmp.path()).c_str(), false));
+  ASSERT_TRUE(listing.ReadDirectory(U16(tmp.path()).c_str(), false));
   ASSERT_EQ(listing.NextId(), 4);
   const char16_t* expect[] = {u"A", u"a", u"B", u"b"};
   for (int32_t id = 0; id < 4; ++id) EXPECT_EQ(std::u16string(listing.Find(id)->path.text), expect[id]);
@@ -69,11 +65,11 @@ TEST(NativeRights, GrantSetsThePermissionDigits) {
     uint32_t rights;  // what the owner then has
   } cases[] = {{7, 5, 5, 0755, 7}, {7, 7, 5, 0775, 7}, {6, 4, 0, 0640, 6}, {6, 0, 4, 0604, 6}};
   for (const auto& c : cases) {
-    ASSERT_TRUE(GrantAccess(U(file).c_str(), c.user, c.administrators, c.everyone));
+    ASSERT_TRUE(GrantAccess(U16(file).c_str(), c.user, c.administrators, c.everyone));
     struct stat st;
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, c.mode);
-    EXPECT_EQ(GetAccessRights(U(file).c_str()), c.rights);
+    EXPECT_EQ(GetAccessRights(U16(file).c_str()), c.rights);
   }
   EXPECT_FALSE(GrantAccess(u"/dev/null", 7, 7, 7));  // a device
   EXPECT_FALSE(LoadNetworkFunctions());

@@ -16,12 +16,7 @@
 namespace {
 
 using twtest::Narrow;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 std::u16string Str(const char16_t* s) { return s != nullptr ? s : u""; }
 
@@ -49,7 +44,7 @@ std::string Describe(const cDirListing& listing) {
 // Windows and Wine, names compared upper-cased unit by unit.
 TEST(DirListing, TreeListsInTheOrderOfWindows) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   const std::u16string names[] = {u"b",  u"A",    u"a_", u"_x",     u"Z",      u"zz",    u"[",
                                   u"~",  u"B1",   u".hid", u"\u00E4", u"\u00C9", u"e",   u"f10",
                                   u"f9", u"Ab",   u"x y"};
@@ -94,7 +89,7 @@ TEST(DirListing, TreeListsInTheOrderOfWindows) {
 
 TEST(DirListing, EmptyMissingAndNonFolders) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   cDirListing listing;
   ASSERT_TRUE(listing.ReadDirectory(root.c_str(), false));
   EXPECT_EQ(listing.NextId(), 0);  // "." and ".." are never listed
@@ -116,7 +111,7 @@ TEST(DirListing, EmptyMissingAndNonFolders) {
 
 TEST(DirListing, EntryPathsAndFolder) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   for (const char16_t* n : {u"a", u"b", u"c", u"d", u"e"}) MakeFile(root + u"/" + n, 0);
   cDirListing listing;
   struct Case {
@@ -238,7 +233,7 @@ TEST(AccessRights, RightsMask) {
 
 TEST(AccessRights, MissingAndExistingPaths) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   const std::u16string missing = root + u"/missing";
   EXPECT_EQ(GetAccessRights(missing.c_str()), tw::kRightsMissingPath);
   EXPECT_FALSE(IsPathWritable(missing.c_str()));

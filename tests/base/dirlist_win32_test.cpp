@@ -24,12 +24,7 @@
 namespace {
 
 using twtest::Narrow;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 bool MakeFile(const std::u16string& path) {
   _typebuf<char16_t> longPath;
@@ -127,7 +122,7 @@ TEST(GrantAccessInWine, TheAccessListHoldsTheThreeEntries) {
 // check evaluates the list Wine reports.
 TEST(GrantAccessInWine, GrantAndRightsCheck) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   const std::u16string file = root + u"/installed.exe";
   ASSERT_TRUE(MakeFile(file));
   EXPECT_TRUE(GrantAccess(file.c_str(), 7, 5, 5));
@@ -274,10 +269,10 @@ TEST(ListingInWine, UnknownDriveLetterIsNotListed) {
 
 TEST(ListingInWine, FolderBeyondMaxPath) {
   twtest::TempDir tmp;
-  std::u16string path = U(tmp.path());
+  std::u16string path = U16(tmp.path());
   std::vector<std::u16string> levels;
   while (path.size() <= MAX_PATH) {
-    path += u"/a-rather-long-folder-name-to-pass-max-path-" + U(std::to_string(levels.size()));
+    path += u"/a-rather-long-folder-name-to-pass-max-path-" + U16(std::to_string(levels.size()));
     ASSERT_TRUE(CreateDirectoryLong(path.c_str()));
     levels.push_back(path);
   }

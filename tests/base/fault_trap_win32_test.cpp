@@ -7,25 +7,20 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/base/faults.h"
+
 namespace {
 
 using tw::cFaultTrap;
 using tw::eFaultVerdict;
 using tw::sFaultRecord;
-
-constexpr uint32_t kAccessViolation = 0xC0000005;
-constexpr uint32_t kIntDivideByZero = 0xC0000094;
-constexpr uint32_t kIllegalInstruction = 0xC000001D;
-
-// Opaque to the optimiser, so that each fault happens as written.
-int* volatile g_null = nullptr;
-volatile int g_zero = 0;
-volatile int g_sink = 0;
-
-void ReadNull() { g_sink = *static_cast<volatile int*>(g_null); }
-void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
-void DivideByZero() { g_sink = 10 / g_zero; }
-void IllegalInstruction() { __builtin_trap(); }
+using twtest::DivideByZero;
+using twtest::IllegalInstruction;
+using twtest::kAccessViolation;
+using twtest::kIllegalInstruction;
+using twtest::kIntDivideByZero;
+using twtest::ReadNull;
+using twtest::WriteNull;
 
 // The floating-point modes of the calling thread (x87 and SSE units).
 uint16_t FpuControl() {

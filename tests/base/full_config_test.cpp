@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "base/strings.h"
@@ -14,12 +13,7 @@
 namespace {
 
 using twtest::Narrow;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
-  if (!f) return "<missing>";
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using twtest::ReadFileText;
 
 std::string Str(cApplicationConfig& store, const char* path) {
   _guardchar<char16_t> s;
@@ -95,11 +89,11 @@ TEST_F(FullConfig, WritesGoToThePerUserStoreAlone) {
   cCIAppConfig* machine = store.GetMachineConfig();
   ASSERT_TRUE(machine->SetInt("s/k", 1));
   ASSERT_TRUE(store.Save());
-  const std::string machineBefore = ReadFile(MachineFile("s"));
+  const std::string machineBefore = ReadFileText(MachineFile("s"));
   ASSERT_TRUE(store.SetInt("s/k", 2));
   ASSERT_TRUE(store.SetString("s/t", u"user", -1));
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFile(MachineFile("s")), machineBefore);
+  EXPECT_EQ(ReadFileText(MachineFile("s")), machineBefore);
   cCIAppConfig user;
   ASSERT_TRUE(user.Open(std::u16string(store.GetUserConfig()->RootFolder()).c_str()));
   EXPECT_EQ(user.GetInt("s/k"), 2);

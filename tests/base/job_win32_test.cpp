@@ -12,27 +12,25 @@
 #include <thread>
 
 #include "base/sync.h"
+#include "tests/base/faults.h"
 #include "tests/base/scripted_job.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using twtest::cScriptedJob;
+using twtest::DivideByZero;
+using twtest::g_sink;
+using twtest::IllegalInstruction;
+using twtest::kAccessViolation;
+using twtest::kIllegalInstruction;
+using twtest::kIntDivideByZero;
+using twtest::ReadNull;
+using twtest::WriteNull;
 
-constexpr uint32_t kAccessViolation = 0xC0000005;
-constexpr uint32_t kIntDivideByZero = 0xC0000094;
-constexpr uint32_t kIllegalInstruction = 0xC000001D;
 constexpr uint32_t kStackOverflow = 0xC00000FD;
 
-int* volatile g_null = nullptr;
-volatile int g_zero = 0;
-volatile int g_sink = 0;
 volatile uint32_t g_spin = 0;
-
-void ReadNull() { g_sink = *static_cast<volatile int*>(g_null); }
-void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
-void DivideByZero() { g_sink = 10 / g_zero; }
-void IllegalInstruction() { __builtin_trap(); }
 
 // Each frame keeps its buffer live across the call, so no tail call or loop
 // replaces the recursion.

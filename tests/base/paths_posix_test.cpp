@@ -16,13 +16,9 @@
 
 namespace {
 
-using twtest::ScopedEnv;
+using twtest::U16;
 
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::ScopedEnv;
 
 TEST(NativePaths, MakeNativePath) {
   struct Case {
@@ -49,7 +45,7 @@ TEST(NativePaths, MakeNativePath) {
 
 TEST(NativeFolders, UserDataRootWithoutAppData) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   ScopedEnv noAppData("APPDATA", nullptr);
   ScopedEnv noProfile("USERPROFILE", nullptr);
   ScopedEnv noDrive("HOMEDRIVE", nullptr);
@@ -94,11 +90,11 @@ TEST(NativeFolders, FileAttributesAsWineReportsThem) {
   std::ofstream(tmp.path() + "/readonly") << "x";
   ASSERT_EQ(chmod((tmp.path() + "/readonly").c_str(), 0444), 0);
   sFileInfo info;
-  ASSERT_TRUE(GetFileInfo(U(tmp.path() + "/.dotfile").c_str(), info));
+  ASSERT_TRUE(GetFileInfo(U16(tmp.path() + "/.dotfile").c_str(), info));
   EXPECT_EQ(info.attributes, tw::kAttrArchive | tw::kAttrHidden);
-  ASSERT_TRUE(GetFileInfo(U(tmp.path() + "/readonly").c_str(), info));
+  ASSERT_TRUE(GetFileInfo(U16(tmp.path() + "/readonly").c_str(), info));
   EXPECT_EQ(info.attributes, tw::kAttrArchive | tw::kAttrReadOnly);
-  ASSERT_TRUE(GetFileInfo(U(tmp.path()).c_str(), info));
+  ASSERT_TRUE(GetFileInfo(U16(tmp.path()).c_str(), info));
   EXPECT_EQ(info.attributes, tw::kAttrDirectory);
 }
 

@@ -16,13 +16,8 @@
 namespace {
 
 using twtest::Narrow;
+using twtest::U16;
 using twtest::ScopedEnv;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
 
 std::u16string Str(const char16_t* s) { return s != nullptr ? s : u""; }
 
@@ -175,7 +170,7 @@ TEST(Paths, MatchWildcardList) {
 
 TEST(Paths, KindCreateAndRemove) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   const std::u16string file = root + u"/file.bin";
   const std::u16string dir = root + u"/dir";
   WriteFile(tmp.path() + "/file.bin", "12345");
@@ -207,7 +202,7 @@ TEST(Paths, KindCreateAndRemove) {
 
 TEST(Paths, GetFileInfo) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   WriteFile(tmp.path() + "/f.txt", std::string(1234, 'x'));
   sFileInfo info;
   ASSERT_TRUE(GetFileInfo((root + u"/f.txt").c_str(), info));
@@ -255,7 +250,7 @@ TEST(KnownFolders, HomeAndTemp) {
 
 TEST(KnownFolders, UserDataFolderUnderAppData) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   ScopedEnv appData("APPDATA", tmp.path().c_str());
   _guardchar<char16_t> out;
   ASSERT_TRUE(GetUserDataFolder(out, u"qxv"));
@@ -272,7 +267,7 @@ TEST(KnownFolders, UserDataFolderWithoutSubIsTheHomeFolder) {
   ScopedEnv profile("USERPROFILE", tmp.path().c_str());
   _guardchar<char16_t> out;
   ASSERT_TRUE(GetUserDataFolder(out, nullptr));
-  EXPECT_EQ(Str(out.text), U(tmp.path()));
+  EXPECT_EQ(Str(out.text), U16(tmp.path()));
 }
 
 // APPDATA naming a file or a missing folder must not make the home folder the
@@ -280,14 +275,14 @@ TEST(KnownFolders, UserDataFolderWithoutSubIsTheHomeFolder) {
 TEST(KnownFolders, UserDataFolderFailsWhenAppDataIsNotAFolder) {
   twtest::TempDir tmp;
   const std::string home = tmp.path() + "/home";
-  ASSERT_TRUE(CreateDirectoryLong(U(home).c_str()));
+  ASSERT_TRUE(CreateDirectoryLong(U16(home).c_str()));
   WriteFile(tmp.path() + "/appdata-file", "not a folder");
   ScopedEnv profile("USERPROFILE", home.c_str());
   for (const std::string& appData : {tmp.path() + "/appdata-file", tmp.path() + "/missing"}) {
     ScopedEnv env("APPDATA", appData.c_str());
     _guardchar<char16_t> out;
     EXPECT_FALSE(GetUserDataFolder(out, u"qxv")) << appData;
-    EXPECT_EQ(GetPathKind(U(home + "/Vornak").c_str()), tw::kPathMissing);
+    EXPECT_EQ(GetPathKind(U16(home + "/Vornak").c_str()), tw::kPathMissing);
   }
 }
 
@@ -301,7 +296,7 @@ TEST(KnownFolders, UserDataFolderFailsWhenTheSubFolderCannotBeMade) {
 
 TEST(KnownFolders, MachineDataFolder) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   ScopedEnv programData("ProgramData", (tmp.path() + "\\").c_str());
   _guardchar<char16_t> out;
   ASSERT_TRUE(GetMachineDataFolder(out, u"qxv"));
@@ -313,7 +308,7 @@ TEST(KnownFolders, MachineDataFolder) {
 
 TEST(KnownFolders, CommonProgramsFolder) {
   twtest::TempDir tmp;
-  const std::u16string root = U(tmp.path());
+  const std::u16string root = U16(tmp.path());
   ScopedEnv allUsers("ALLUSERSPROFILE", tmp.path().c_str());
   _guardchar<char16_t> out;
   EXPECT_FALSE(GetCommonProgramsFolder(nullptr, out));  // neither layout exists

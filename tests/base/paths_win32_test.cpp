@@ -16,12 +16,7 @@
 namespace {
 
 using twtest::Narrow;
-
-std::u16string U(const std::string& utf8) {
-  _guardchar<char16_t> w;
-  Utf8ToWide(-1, utf8.c_str(), w);
-  return w.text != nullptr ? w.text : u"";
-}
+using twtest::U16;
 
 std::u16string Env(const char16_t* name) {
   char16_t value[1024] = {};
@@ -34,7 +29,7 @@ std::u16string Normalized(std::u16string s) {
   return s.c_str();
 }
 
-std::u16string UniqueName() { return u"twtest-" + U(std::to_string(GetTickCount())) + u"-" + U(std::to_string(GetCurrentProcessId())); }
+std::u16string UniqueName() { return u"twtest-" + U16(std::to_string(GetTickCount())) + u"-" + U16(std::to_string(GetCurrentProcessId())); }
 
 // Where a C: path of the prefix lies, seen through drive Z: (the Unix root).
 std::u16string InPrefix(const std::u16string& cPath) {
@@ -45,10 +40,10 @@ std::u16string InPrefix(const std::u16string& cPath) {
 
 TEST(LongPaths, CreateWriteReadAndRemoveBeyondMaxPath) {
   twtest::TempDir tmp;
-  std::u16string path = U(tmp.path());
+  std::u16string path = U16(tmp.path());
   std::vector<std::u16string> levels;
   while (path.size() < 400) {
-    path += u"/level-" + U(std::to_string(levels.size())) + u"-abcdefghijklmnopqrstuvwxyz0123456789";
+    path += u"/level-" + U16(std::to_string(levels.size())) + u"-abcdefghijklmnopqrstuvwxyz0123456789";
     ASSERT_TRUE(CreateDirectoryLong(path.c_str())) << Narrow(path);
     levels.push_back(path);
   }

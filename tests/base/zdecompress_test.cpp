@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "base/decompress.h"
+#include "tests/support/zlib_deflate.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using twtest::Deflate;
 
 // Pseudo-random text with repeats, so that deflate has matches to find and
 // the stream spans several blocks.
@@ -28,21 +30,6 @@ Bytes Sample(size_t n, uint32_t seed = 1) {
   }
   b.resize(n);
   return b;
-}
-
-// Compresses with zlib: windowBits 15 gives a zlib stream, -15 raw deflate.
-Bytes Deflate(const Bytes& in, int windowBits, int level = 9) {
-  z_stream s{};
-  EXPECT_EQ(deflateInit2(&s, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  Bytes out(deflateBound(&s, in.size()) + 16);
-  s.next_in = const_cast<Bytef*>(in.data());
-  s.avail_in = static_cast<uInt>(in.size());
-  s.next_out = out.data();
-  s.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-  out.resize(s.total_out);
-  deflateEnd(&s);
-  return out;
 }
 
 _typebuf<char> Buf(const Bytes& b) {

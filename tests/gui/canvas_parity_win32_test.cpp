@@ -122,13 +122,39 @@ TEST(CanvasParity, GdiAndMemoryCanvasAgree) {
   EXPECT_EQ(differing, 0) << first;
 }
 
-TEST(CanvasParity, TextMeasuresThroughGdi) {
+// A 200 x 40 off-screen GDI surface with the UI font selected, for the
+// measuring tests.
+void BeginTextCanvas(cWOffscreenCanvas& gdi) {
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
-  cWOffscreenCanvas gdi;
-  ASSERT_TRUE(gdi.BeginOffscreen(screen, 200, 40, -1, -1));
+  const bool begun = gdi.BeginOffscreen(screen, 200, 40, -1, -1);
   ReleaseDC(nullptr, screen);
+  ASSERT_TRUE(begun);
   ASSERT_TRUE(gdi.SetFont(5, 13, GetUIFaceName(), false, false, false));
+}
+
+// ASCII measures the same through the A calls as through the W calls.
+TEST(CanvasParity, AnsiTextMeasuresLikeUtf16) {
+  cWOffscreenCanvas gdi;
+  ASSERT_NO_FATAL_FAILURE(BeginTextCanvas(gdi));
+  sSize wide{}, ansi{};
+  ASSERT_TRUE(gdi.MeasureText(u"Tarnwick", -1, &wide));
+  ASSERT_TRUE(gdi.MeasureTextAnsi("Tarnwick", -1, &ansi));
+  EXPECT_GT(wide.width, 8);
+  EXPECT_EQ(ansi, wide);
+  _typebuf<int32_t> wideExtents, ansiExtents;
+  ASSERT_TRUE(gdi.GetCharExtents(u"Tarnwick", -1, &wideExtents));
+  ASSERT_TRUE(gdi.GetCharExtentsAnsi("Tarnwick", 4, &ansiExtents));
+  ASSERT_EQ(wideExtents.count, 8);
+  ASSERT_EQ(ansiExtents.count, 4);
+  for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(ansiExtents[i], wideExtents[i]) << i;
+  EXPECT_FALSE(gdi.GetCharExtentsAnsi("", -1, &ansiExtents));
+  EXPECT_FALSE(gdi.GetCharExtentsAnsi(nullptr, 3, &ansiExtents));
+}
+
+TEST(CanvasParity, TextMeasuresThroughGdi) {
+  cWOffscreenCanvas gdi;
+  ASSERT_NO_FATAL_FAILURE(BeginTextCanvas(gdi));
   sSize whole, dots;
   ASSERT_TRUE(gdi.MeasureText(u"abcdefghijklmnopqrstuvwxyz", -1, &whole));
   ASSERT_TRUE(gdi.MeasureTextAnsi("...", 3, &dots));

@@ -459,6 +459,15 @@ TEST(MemCanvas, MeasuringAndAreaTests) {
   ASSERT_TRUE(canvas.GetCharExtents(u"abc", -1, &extents));
   EXPECT_EQ(extents.count, 3);
   EXPECT_EQ(extents[2], 15);
+  // ANSI text: one cell a byte, the same rules.
+  EXPECT_TRUE(canvas.MeasureTextAnsi(nullptr, 3, &size));
+  EXPECT_EQ(size, (sSize{0, 0}));
+  EXPECT_TRUE(canvas.MeasureTextAnsi("abcd", -1, &size));
+  EXPECT_EQ(size, (sSize{20, 13}));
+  EXPECT_FALSE(canvas.GetCharExtentsAnsi("", -1, &extents));
+  ASSERT_TRUE(canvas.GetCharExtentsAnsi("abcd", 2, &extents));
+  EXPECT_EQ(extents.count, 2);
+  EXPECT_EQ(extents[1], 10);
   const sRect edge{50, 20, 5, 5}, beyond{51, 0, 5, 5}, before{-5, -5, 5, 5};
   EXPECT_TRUE(canvas.IntersectsArea(&edge));
   EXPECT_FALSE(canvas.IntersectsArea(&beyond));
@@ -496,6 +505,19 @@ TEST(MemCanvas, ScaleProviderConvertsBothWays) {
   EXPECT_EQ(At(canvas, 3, 3), Px(kRed));
   EXPECT_EQ(At(canvas, 7, 7), Px(kRed));
   EXPECT_EQ(At(canvas, 8, 8), Px(kWhite));
+  // Lines move across themselves by half a pen: a 2-pixel pen centred on
+  // device row 11 (not 10) and on device column 21 (not 20).
+  ASSERT_TRUE(canvas.SetLinePen(kRed, 1));
+  canvas.DrawLine({1, 5}, {4, 5});
+  EXPECT_EQ(At(canvas, 2, 9), Px(kWhite));
+  EXPECT_EQ(At(canvas, 2, 10), Px(kRed));
+  EXPECT_EQ(At(canvas, 2, 11), Px(kRed));
+  EXPECT_EQ(At(canvas, 2, 12), Px(kWhite));
+  canvas.DrawLine({10, 1}, {10, 4});
+  EXPECT_EQ(At(canvas, 19, 3), Px(kWhite));
+  EXPECT_EQ(At(canvas, 20, 3), Px(kRed));
+  EXPECT_EQ(At(canvas, 21, 3), Px(kRed));
+  EXPECT_EQ(At(canvas, 22, 3), Px(kWhite));
 }
 
 }  // namespace

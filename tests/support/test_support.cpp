@@ -4,9 +4,26 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
+#include "base/buffers.h"
+#include "base/strings.h"
+
 namespace twtest {
+
+std::u16string U16(const std::string& utf8) {
+  _guardchar<char16_t> w;
+  Utf8ToWide(-1, utf8.c_str(), w);
+  return w.text != nullptr ? w.text : u"";
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
+  if (!f) return "<missing>";
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
 
 std::string SourcePath(std::string_view relative) {
   const char* root = std::getenv("TW_SOURCE_DIR");

@@ -23,6 +23,14 @@ private:
   std::string path_;
 };
 
+// UTF-16 of UTF-8 text through the library's own Utf8ToWide (empty when it
+// gives nothing), for building paths and expected values.
+std::u16string U16(const std::string& utf8);
+
+// The bytes of the file at path (UTF-8), or "<missing>" when it cannot be
+// opened.
+std::string ReadFileText(const std::string& path);
+
 // UTF-8 view of UTF-16 text for failure messages (plain units, no validation).
 std::string Narrow(std::u16string_view s);
 

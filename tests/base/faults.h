@@ -1,0 +1,23 @@
+// Hardware faults made on purpose, with their Windows exception codes, for
+// the tests of the fault trap and of the job's fault catching.
+#pragma once
+
+#include <cstdint>
+
+namespace twtest {
+
+constexpr uint32_t kAccessViolation = 0xC0000005;
+constexpr uint32_t kIntDivideByZero = 0xC0000094;
+constexpr uint32_t kIllegalInstruction = 0xC000001D;
+
+// Opaque to the optimiser, so that each fault happens as written.
+inline int* volatile g_null = nullptr;
+inline volatile int g_zero = 0;
+inline volatile int g_sink = 0;
+
+inline void ReadNull() { g_sink = *static_cast<volatile int*>(g_null); }
+inline void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
+inline void DivideByZero() { g_sink = 10 / g_zero; }
+inline void IllegalInstruction() { __builtin_trap(); }
+
+}  // namespace twtest
