@@ -192,6 +192,10 @@ void ClickAt(POINT p) {
   SendInput(2, in, sizeof(INPUT));
 }
 
+// Up to 20 s for any one expected effect: a loaded machine can be slow to
+// deliver input, and only a lost effect should fail the test.
+constexpr int kPatienceRounds = 1000;
+
 class Driver {
 public:
   Driver(TestForm* form, Record* record, std::string logFolder)
@@ -203,7 +207,7 @@ public:
   // Repeats a check on the UI thread until it holds (input arrives after
   // posted messages, so one barrier is not enough after SendInput).
   bool UiEventually(std::function<bool()> check) {
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < kPatienceRounds; ++i) {
       bool ok = false;
       if (!OnUi([&] { ok = check(); })) return false;
       if (ok) return true;
@@ -213,7 +217,7 @@ public:
   }
 
   bool LogEventually(size_t lines) {
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < kPatienceRounds; ++i) {
       if (ReadLog(logFolder_).size() >= lines) return ReadLog(logFolder_).size() == lines;
       std::this_thread::sleep_for(20ms);
     }
