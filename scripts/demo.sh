@@ -14,6 +14,10 @@ if [[ ! -x "$exe" ]]; then
   echo "  so no setup file can be made from examples/."
   echo "Not built yet: silent installation (verb \"silent\") and the listing of"
   echo "  installed packages and their store and Uninstall records."
-  echo "What exists now is the base library; 'make test' runs its tests natively and under Wine."
+  echo "What exists now: the base library, the cryptographic primitives and the"
+  echo "  GUI toolkit's foundation; 'make test' runs their tests natively and under Wine."
+  for f in "$root/$build/win32/theme_pictures.png" "$root/$build/win32/gui_form_e2e.png"; do
+    [[ -f "$f" ]] && echo "  To look at: ${f#$root/} (written by the win32 tests)"
+  done
   exit 0
 fi
