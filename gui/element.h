@@ -315,6 +315,10 @@ public:
   static bool IsLive(const cChildElement* element);
 
 protected:
+  // Puts the actions of a posted batch behind the failed one back at the
+  // front of element's queue (or deletes them with a dead element).
+  void RequeuePosted(cChildElement* element, cItemList& batch, cListItem* failed);
+
   cWindowRequestTarget* FindHost();
   cChildElement* TopElement();
   // The child's rectangle in this element's coordinates (scroll offset on

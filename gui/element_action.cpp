@@ -97,16 +97,46 @@ bool cChildElement::RunPosted(cChildElement* element) {
     element->postedQueue_.Reset();
   }
   bool all = true;
-  for (cListItem* i = local.head; i != nullptr; i = i->next) {
-    auto* action = static_cast<cChildAction*>(i);
-    // The element may be gone after an earlier action of its own list.
-    if (IsLive(element))
-      all = element->BubbleAction(element, action) && all;
-    else
-      all = false;
-    action->Done();
+  cListItem* i = local.head;
+  try {
+    for (; i != nullptr; i = i->next) {
+      auto* action = static_cast<cChildAction*>(i);
+      // The element may be gone after an earlier action of its own list.
+      if (IsLive(element))
+        all = element->BubbleAction(element, action) && all;
+      else
+        all = false;
+      action->Done();
+    }
+  } catch (...) {
+    // A handler threw; the window's fault guard logs it. The actions behind
+    // the faulty one must not go down with it: they go back to the front of
+    // the queue, and the window is woken for them again.
+    RequeuePosted(element, local, i);
+    throw;
   }
   return all;
+}
+
+void cChildElement::RequeuePosted(cChildElement* element, cItemList& batch, cListItem* failed) {
+  cListItem* rest = failed->next;
+  if (rest == nullptr) return;
+  cListItem* restTail = batch.tail;
+  failed->next = nullptr;
+  batch.tail = failed;  // the batch keeps (and deletes) only what has run
+  if (!IsLive(element)) {
+    cItemList orphans;  // deletes them
+    orphans.head = rest;
+    orphans.tail = restTail;
+    return;
+  }
+  {
+    cSafeCriticalSectionAccess guard(&tw::ActionLock());
+    restTail->next = element->postedQueue_.head;
+    element->postedQueue_.head = rest;
+    if (element->postedQueue_.tail == nullptr) element->postedQueue_.tail = restTail;
+  }
+  NotifyPosted(element);
 }
 
 bool cChildElement::RunSent(cChildElement* element) {

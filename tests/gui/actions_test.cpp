@@ -8,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -208,6 +209,39 @@ TEST(Actions, PostedActionToADeletedElementIsDroppedWithIt) {
   EXPECT_EQ(c.done.load(), 0);
   host.Pump();
   EXPECT_TRUE(top->seen.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A handler that throws on kind 9: the actions queued behind it in the same
+// batch must still arrive, in order, on the next wake-up.
+class Thrower : public Recorder {
+public:
+  bool OnAction(cChildElement* sender, cChildAction* action) override {
+    if (action != nullptr && action->kind == 9) throw std::runtime_error("handler fault");
+    return Recorder::OnAction(sender, action);
+  }
+};
+
+TEST(Actions, ActionsBehindAThrowingHandlerAreNotLost) {
+  cTestHost host;
+  auto* top = new Thrower();
+  host.Host(top, 100, 100);
+  Counters c;
+  top->PostAction(new CountedAction(10, &c));
+  top->PostAction(new CountedAction(9, &c));
+  top->PostAction(new CountedAction(11, &c));
+  top->PostAction(new CountedAction(12, &c));
+  EXPECT_THROW(host.Pump(), std::runtime_error);
+  EXPECT_EQ(c.deleted.load(), 2) << "what ran (and the faulty one) is deleted";
+  host.Pump();
+  ASSERT_EQ(top->seen.size(), 3u);
+  EXPECT_EQ(top->seen[0].kind, 10);
+  EXPECT_EQ(top->seen[1].kind, 11);
+  EXPECT_EQ(top->seen[2].kind, 12);
+  EXPECT_EQ(c.deleted.load(), 4);
 }
 
 }  // namespace
