@@ -68,9 +68,15 @@ bool cChildElement::SendAction(cSentChildAction* action) {
   if (!NotifySent(this)) {
     // Nobody will run it: take it out again, so that nothing signals the
     // event after this frame is gone.
-    cSafeCriticalSectionAccess guard(&tw::ActionLock());
-    directQueue_.Remove(action);
-    return false;
+    bool queued = false;
+    {
+      cSafeCriticalSectionAccess guard(&tw::ActionLock());
+      for (cListItem* i = directQueue_.head; i != nullptr && !queued; i = i->next) queued = i == action;
+      if (queued) directQueue_.Remove(action);
+    }
+    if (queued) return false;
+    // An earlier wake-up for this element has already taken it to the UI
+    // thread, which will signal it (Done, or its deletion): wait for that.
   }
   // Signalled by Done (handled) or by the action's deletion with its
   // element (cancelled).

@@ -168,6 +168,65 @@ TEST(Actions, SendWithoutAWindowFailsAtOnce) {
   EXPECT_EQ(answer, 0);
 }
 
+// A wake-up that cannot be posted while an earlier one for the same element
+// has already taken the action to the UI thread: the sender may not return
+// before the action is finished with, since Done still reaches its frame.
+TEST(Actions, FailedWakeUpWaitsForAnActionAlreadyTakenByTheUiThread) {
+  struct sGate {
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+  };
+  class SlowAnswerer : public cChildElement {
+  public:
+    explicit SlowAnswerer(sGate* gate) : gate_(gate) {}
+    bool OnAction(cChildElement*, cChildAction* action) override {
+      auto* q = dynamic_cast<Question*>(action);
+      if (q == nullptr) return false;
+      gate_->entered = true;
+      while (!gate_->release) std::this_thread::sleep_for(1ms);
+      *q->answer_ = 42;
+      return true;
+    }
+
+  private:
+    sGate* gate_;
+  };
+  // Its wake-up post fails, but only after the UI thread has taken the queue
+  // (as an earlier wake-up for the same element would).
+  class RacingHost : public cTestHost {
+  public:
+    explicit RacingHost(sGate* gate) : gate_(gate) {}
+    bool WakeSent(cChildElement* element) override {
+      ui = std::thread([element] { element->RunSent(element); });
+      while (!gate_->entered) std::this_thread::sleep_for(1ms);
+      return false;
+    }
+    std::thread ui;
+
+  private:
+    sGate* gate_;
+  };
+  sGate gate;
+  RacingHost host(&gate);
+  auto* top = new SlowAnswerer(&gate);
+  host.Host(top, 10, 10);
+  int32_t answer = 0;
+  std::atomic<bool> returned{false};
+  auto worker = std::async(std::launch::async, [&] {
+    const bool ok = top->SendAction(new Question(&answer));
+    returned = true;
+    return ok;
+  });
+  while (!gate.entered) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_FALSE(returned.load()) << "the action is still being handled";
+  gate.release = true;
+  ASSERT_EQ(worker.wait_for(5s), std::future_status::ready);
+  host.ui.join();
+  EXPECT_TRUE(worker.get()) << "it was handled after all";
+  EXPECT_EQ(answer, 42);
+}
+
 TEST(Actions, SentActionToAnElementDestroyedBeforeItRunsReturnsCancelled) {
   cTestHost host;
   auto* top = new Recorder();
