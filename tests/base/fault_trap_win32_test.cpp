@@ -21,6 +21,8 @@ using twtest::kIllegalInstruction;
 using twtest::kIntDivideByZero;
 using twtest::ReadNull;
 using twtest::WriteNull;
+using twtest::kCommonFaults;
+using twtest::sFaultCase;
 
 // The floating-point modes of the calling thread (x87 and SSE units).
 uint16_t FpuControl() {
@@ -58,18 +60,7 @@ TEST(FaultTrap, WorkThatReturnsIsUndisturbed) {
 }
 
 TEST(FaultTrap, RecoversFromFaultsWithoutUnwinding) {
-  struct Case {
-    const char* name;
-    void (*fault)();
-    uint32_t code;
-  };
-  const Case cases[] = {
-      {"read through null", &ReadNull, kAccessViolation},
-      {"write through null", &WriteNull, kAccessViolation},
-      {"integer division by zero", &DivideByZero, kIntDivideByZero},
-      {"illegal instruction", &IllegalInstruction, kIllegalInstruction},
-  };
-  for (const Case& c : cases) {
+  for (const sFaultCase& c : kCommonFaults) {
     SCOPED_TRACE(c.name);
     cFaultTrap trap;
     int destroyed = 0;

@@ -20,4 +20,19 @@ inline void WriteNull() { *static_cast<volatile int*>(g_null) = 1; }
 inline void DivideByZero() { g_sink = 10 / g_zero; }
 inline void IllegalInstruction() { __builtin_trap(); }
 
+// One deliberate fault and the exception code it must be reported with.
+struct sFaultCase {
+  const char* name;
+  void (*fault)();
+  uint32_t code;
+};
+
+// The faults every fault-catching layer must survive.
+inline constexpr sFaultCase kCommonFaults[] = {
+    {"read through null", &ReadNull, kAccessViolation},
+    {"write through null", &WriteNull, kAccessViolation},
+    {"integer division by zero", &DivideByZero, kIntDivideByZero},
+    {"illegal instruction", &IllegalInstruction, kIllegalInstruction},
+};
+
 }  // namespace twtest

@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/sync.h"
 #include "tests/base/faults.h"
@@ -27,6 +29,8 @@ using twtest::kIllegalInstruction;
 using twtest::kIntDivideByZero;
 using twtest::ReadNull;
 using twtest::WriteNull;
+using twtest::kCommonFaults;
+using twtest::sFaultCase;
 
 constexpr uint32_t kStackOverflow = 0xC00000FD;
 
@@ -54,20 +58,10 @@ int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
 }
 
 TEST(JobFaults, FaultInRunReachesOnException) {
-  struct Case {
-    const char* name;
-    void (*fault)();
-    uint32_t code;
-  };
-  const Case cases[] = {
-      {"read through null", &ReadNull, kAccessViolation},
-      {"write through null", &WriteNull, kAccessViolation},
-      {"integer division by zero", &DivideByZero, kIntDivideByZero},
-      {"illegal instruction", &IllegalInstruction, kIllegalInstruction},
-      // Filter then runs on what is left of the stack (it is small here).
-      {"stack overflow", &OverflowTheStack, kStackOverflow},
-  };
-  for (const Case& c : cases) {
+  std::vector<sFaultCase> cases(std::begin(kCommonFaults), std::end(kCommonFaults));
+  // Filter then runs on what is left of the stack (it is small here).
+  cases.push_back({"stack overflow", &OverflowTheStack, kStackOverflow});
+  for (const sFaultCase& c : cases) {
     SCOPED_TRACE(c.name);
     cScriptedJob job;
     job.work = [&](cScriptedJob&) {
