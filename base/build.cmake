@@ -19,6 +19,6 @@ add_custom_command(
 target_sources(${TW_LIB} PRIVATE ${tw_codepage_tables})
 
 # ShellExecuteExW (opening files and addresses with the shell).
-if(TW_FLAVOUR STREQUAL "win32")
+if(TW_WINDOWS)
   target_link_libraries(${TW_LIB} PUBLIC shell32)
 endif()

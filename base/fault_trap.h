@@ -36,6 +36,9 @@ struct sFaultRecord {
   uint64_t address = 0;        // instruction address of the fault or interrupt
   void* platformInfo = nullptr;  // EXCEPTION_POINTERS* while a decider runs; null afterwards
   bool interrupted = false;    // ended by InterruptSuspended, not by a fault
+  // After a stack overflow: the thread's stack got its guard page back, so
+  // that a second overflow on it is caught again (false when that failed).
+  bool stackGuardRestored = false;
 };
 
 enum class eFaultVerdict {
@@ -45,9 +48,14 @@ enum class eFaultVerdict {
 };
 
 // The register state of the point where a trap resumes; filled by the
-// platform's checkpoint routine, read by the fault handler.
+// platform's checkpoint routine, read by the fault handler. On x64 it holds
+// the callee-saved vector registers too, hence its size there.
 struct sTrapCheckpoint {
+#if defined(__x86_64__)
+  uint64_t words[32] = {};
+#else
   uint32_t words[10] = {};
+#endif
 };
 
 class cFaultTrap {

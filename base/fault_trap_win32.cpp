@@ -1,7 +1,8 @@
 // Win32 side of the fault trap: a vectored exception handler, a register
 // checkpoint taken where the work starts, and thread-context redirection.
-// x86 (32-bit) only, like the product. See base/fault_trap.h.
+// x86 (the product) and x64 (the 64-bit test flavour). See base/fault_trap.h.
 #include <windows.h>
+#include <malloc.h>  // _resetstkoflw
 
 #include <new>
 
@@ -11,12 +12,83 @@
 // Saves the registers that a resumed caller relies on (the callee-saved
 // ones, the stack pointer as it is after the return, the return address, the
 // x87 control word and MXCSR, whose rounding and precision modes every call
-// preserves) and the head of the thread's SEH frame chain, then returns 0. The fault handler
-// later resumes the caller at that return with these registers and eax = 1,
-// like a setjmp whose longjmp happens through the thread context, so no
-// frame between the fault and the checkpoint is ever unwound.
+// preserves; on x86 also the head of the thread's SEH frame chain), then
+// returns 0. The fault handler later resumes the caller at that return with
+// these registers and eax = 1, like a setjmp whose longjmp happens through
+// the thread context, so no frame between the fault and the checkpoint is
+// ever unwound.
 extern "C" __attribute__((returns_twice)) int tw_TrapCheckpoint(tw::sTrapCheckpoint* checkpoint);
 
+#if defined(__x86_64__)
+// x64: the Windows ABI's callee-saved registers are rbx, rbp, rdi, rsi,
+// r12-r15 and xmm6-xmm15. The layout (in 8-byte words) matches the enum below.
+asm(R"(
+    .text
+    .globl tw_TrapCheckpoint
+    .def tw_TrapCheckpoint; .scl 2; .type 32; .endef
+tw_TrapCheckpoint:
+    movq %rbx, 0(%rcx)
+    movq %rbp, 8(%rcx)
+    movq %rdi, 16(%rcx)
+    movq %rsi, 24(%rcx)
+    movq %r12, 32(%rcx)
+    movq %r13, 40(%rcx)
+    movq %r14, 48(%rcx)
+    movq %r15, 56(%rcx)
+    leaq 8(%rsp), %rdx
+    movq %rdx, 64(%rcx)
+    movq (%rsp), %rdx
+    movq %rdx, 72(%rcx)
+    fnstcw 80(%rcx)
+    stmxcsr 88(%rcx)
+    movups %xmm6, 96(%rcx)
+    movups %xmm7, 112(%rcx)
+    movups %xmm8, 128(%rcx)
+    movups %xmm9, 144(%rcx)
+    movups %xmm10, 160(%rcx)
+    movups %xmm11, 176(%rcx)
+    movups %xmm12, 192(%rcx)
+    movups %xmm13, 208(%rcx)
+    movups %xmm14, 224(%rcx)
+    movups %xmm15, 240(%rcx)
+    xorl %eax, %eax
+    ret
+)");
+
+// The other half (x64): the thread is redirected here with rcx pointing at
+// the checkpoint and rsp already restored. It reloads the callee-saved
+// registers, the vector ones included (not through the thread context, whose
+// vector part the system may or may not apply), and returns 1 from the
+// checkpoint. It uses no stack.
+extern "C" void tw_TrapResume();
+asm(R"(
+    .text
+    .globl tw_TrapResume
+    .def tw_TrapResume; .scl 2; .type 32; .endef
+tw_TrapResume:
+    movups 96(%rcx), %xmm6
+    movups 112(%rcx), %xmm7
+    movups 128(%rcx), %xmm8
+    movups 144(%rcx), %xmm9
+    movups 160(%rcx), %xmm10
+    movups 176(%rcx), %xmm11
+    movups 192(%rcx), %xmm12
+    movups 208(%rcx), %xmm13
+    movups 224(%rcx), %xmm14
+    movups 240(%rcx), %xmm15
+    movq 0(%rcx), %rbx
+    movq 8(%rcx), %rbp
+    movq 16(%rcx), %rdi
+    movq 24(%rcx), %rsi
+    movq 32(%rcx), %r12
+    movq 40(%rcx), %r13
+    movq 48(%rcx), %r14
+    movq 56(%rcx), %r15
+    movq 64(%rcx), %rsp
+    movl $1, %eax
+    jmpq *72(%rcx)
+)");
+#else
 asm(R"(
     .text
     .globl _tw_TrapCheckpoint
@@ -38,6 +110,7 @@ _tw_TrapCheckpoint:
     xorl %eax, %eax
     ret
 )");
+#endif
 
 // The first byte of the program image (its DOS header), placed by the linker.
 extern "C" const unsigned char __ImageBase[];
@@ -46,7 +119,15 @@ namespace tw {
 
 namespace {
 
+#if defined(__x86_64__)
+// Word indices of the checkpoint (see tw_TrapCheckpoint); the vector
+// registers follow from word 12 on.
+enum : int { kRbx, kRbp, kRdi, kRsi, kR12, kR13, kR14, kR15, kRsp, kRip, kFpuControl, kMxcsr };
+uint64_t InstructionPointer(const CONTEXT& context) { return context.Rip; }
+#else
 enum : int { kEbx, kEsi, kEdi, kEbp, kEsp, kEip, kSehChain, kFpuControl, kMxcsr };
+uint64_t InstructionPointer(const CONTEXT& context) { return context.Eip; }
+#endif
 
 // TLS index of the thread's innermost armed trap, allocated on first use.
 volatile LONG g_trapSlot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
@@ -120,7 +201,14 @@ bool IsInProgramImage(uint64_t address) {
 struct sFaultTrapAccess {
   // Points the thread's registers at the trap's checkpoint, returning 1.
   static void ResumeAt(CONTEXT* context, const cFaultTrap& trap) {
-    const uint32_t* w = trap.checkpoint_.words;
+    const auto* w = trap.checkpoint_.words;
+#if defined(__x86_64__)
+    // Through tw_TrapResume, which loads the rest; on the work's original
+    // stack at once (after a stack overflow the current one is used up).
+    context->Rsp = w[kRsp];
+    context->Rcx = reinterpret_cast<uintptr_t>(&trap.checkpoint_);
+    context->Rip = reinterpret_cast<uintptr_t>(&tw_TrapResume);
+#else
     context->Ebx = w[kEbx];
     context->Esi = w[kEsi];
     context->Edi = w[kEdi];
@@ -128,6 +216,7 @@ struct sFaultTrapAccess {
     context->Esp = w[kEsp];
     context->Eip = w[kEip];
     context->Eax = 1;
+#endif
     context->EFlags &= ~0x400u;  // the direction flag is clear at every call
   }
 
@@ -167,12 +256,20 @@ struct sFaultTrapAccess {
     // they had where the work started (a fault must not leave the thread
     // rounding differently).
     const uint16_t fpuControl = static_cast<uint16_t>(trap.checkpoint_.words[kFpuControl]);
-    const uint32_t mxcsr = trap.checkpoint_.words[kMxcsr];
+    const uint32_t mxcsr = static_cast<uint32_t>(trap.checkpoint_.words[kMxcsr]);
     asm volatile("fninit\n\tfldcw %0" : : "m"(fpuControl));
     asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+#if !defined(__x86_64__)
     // SEH frames registered by abandoned system code lie in reused stack.
-    // (NT_TIB.ExceptionList, the first word that fs addresses on x86.)
+    // (NT_TIB.ExceptionList, the first word that fs addresses on x86; x64
+    // has no such chain: its handlers are found from tables by address.)
     asm volatile("movl %0, %%fs:0" : : "r"(trap.checkpoint_.words[kSehChain]) : "memory");
+#endif
+    // A stack overflow used up the stack's guard page, and Windows does not
+    // put it back by itself: without it the next overflow on this thread
+    // would end the process instead of reaching a trap. The stack pointer
+    // is back at the checkpoint, where the runtime can place a new one.
+    if (trap.fault_.code == EXCEPTION_STACK_OVERFLOW) trap.fault_.stackGuardRestored = _resetstkoflw() != 0;
     // Traps armed inside the abandoned work are abandoned with it.
     for (cFaultTrap* t = ChainHead(); t != nullptr && t != &trap; t = t->previous_) {
       t->armed_.store(false, std::memory_order_relaxed);
@@ -220,7 +317,7 @@ bool cFaultTrap::InterruptSuspended(void* thread, cFaultTrap* const* candidates,
   // Reading the context also waits until the suspension has taken effect,
   // so the checks below see the thread's state as it stands.
   if (GetThreadContext(static_cast<HANDLE>(thread), &context) == 0) return false;
-  if (!IsInProgramImage(context.Eip)) return false;  // inside a system library
+  if (!IsInProgramImage(InstructionPointer(context))) return false;  // inside a system library
   if (locks.Value() != 0) return false;              // holds one of our locks
   cFaultTrap* trap = nullptr;
   for (int i = 0; i < count && trap == nullptr; ++i)
@@ -229,7 +326,7 @@ bool cFaultTrap::InterruptSuspended(void* thread, cFaultTrap* const* candidates,
   // the middle of the system's exception dispatch.
   if (trap == nullptr || trap->deciding_) return false;
   sFaultRecord fault;
-  fault.address = context.Eip;
+  fault.address = InstructionPointer(context);
   fault.interrupted = true;
   trap->fault_ = fault;
   sFaultTrapAccess::ResumeAt(&context, *trap);

@@ -11,14 +11,16 @@ set_property(GLOBAL PROPERTY TW_LIBS "")
 
 add_compile_options(-Wall -Wextra -ffp-contract=off)
 
-if(TW_FLAVOUR STREQUAL "win32")
-  # SSE arithmetic so that both targets truncate floating-point values alike.
+if(TW_WINDOWS)
+  # SSE arithmetic so that both targets truncate floating-point values alike
+  # (the 64-bit compiler's default; spelled out for the 32-bit one).
   add_compile_options(-msse2 -mfpmath=sse -O2 -g1)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   add_link_options(-static)
   # Every Windows program of the build that ctest (or a custom command) starts
-  # runs under the build's private Wine prefix: set once, before any target.
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TW_ROOT}/scripts/wine.sh)
+  # runs under the build's private Wine prefix, of the flavour's architecture:
+  # set once, before any target.
+  set(CMAKE_CROSSCOMPILING_EMULATOR env TW_WINEARCH=${TW_FLAVOUR} ${TW_ROOT}/scripts/wine.sh)
 elseif(TW_FLAVOUR STREQUAL "native")
   add_compile_options(-O1 -g -fno-omit-frame-pointer
                       -fsanitize=address,undefined -fno-sanitize-recover=all)
@@ -36,7 +38,7 @@ endif()
 function(tw_filter_platform out)
   set(result "")
   foreach(f IN LISTS ARGN)
-    if(TW_FLAVOUR STREQUAL "win32")
+    if(TW_WINDOWS)
       if(f MATCHES "_posix(_test)?\\.cpp$")
         continue()
       endif()
@@ -80,12 +82,15 @@ function(tw_all_libs out)
   set(${out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# Registers a test command; on win32 it runs under the build's Wine prefix.
+# The environment of everything that runs under the build's Wine prefix.
+set(TW_WINE_ENV "TW_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "TW_WINEARCH=${TW_FLAVOUR}")
+
+# Registers a test command; on Windows it runs under the build's Wine prefix.
 function(tw_register_test name)
   add_test(NAME ${name} COMMAND ${ARGN} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set(env "TW_SOURCE_DIR=${TW_ROOT}" "TW_BINARY_DIR=${CMAKE_BINARY_DIR}")
-  if(TW_FLAVOUR STREQUAL "win32")
-    list(APPEND env "TW_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+  if(TW_WINDOWS)
+    list(APPEND env ${TW_WINE_ENV})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   else()
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
@@ -98,12 +103,12 @@ endfunction()
 # <folder>/<name> in ctest, linked with all subsystems and tests/support.
 function(tw_tests)
   tw_all_libs(libs)
-  if(TW_FLAVOUR STREQUAL "win32")
+  if(TW_WINDOWS)
     add_test(NAME wine/setup COMMAND ${TW_ROOT}/scripts/wine-prefix.sh setup)
     add_test(NAME wine/cleanup COMMAND ${TW_ROOT}/scripts/wine-prefix.sh cleanup)
     foreach(t wine/setup wine/cleanup)
       set_tests_properties(${t} PROPERTIES
-        ENVIRONMENT "TW_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" TIMEOUT 300)
+        ENVIRONMENT "${TW_WINE_ENV}" TIMEOUT 300)
     endforeach()
     set_tests_properties(wine/setup PROPERTIES FIXTURES_SETUP wine)
     set_tests_properties(wine/cleanup PROPERTIES FIXTURES_CLEANUP wine)
@@ -132,7 +137,7 @@ function(tw_tests)
     tw_register_test(${tname} ${exe})
   endforeach()
 
-  if(TW_FLAVOUR STREQUAL "win32")
+  if(TW_WINDOWS)
     set(exes "")
     foreach(src IN LISTS tests)
       file(RELATIVE_PATH rel ${TW_ROOT}/tests ${src})
@@ -141,6 +146,7 @@ function(tw_tests)
       list(APPEND exes $<TARGET_FILE:${exe}>)
     endforeach()
     add_test(NAME build/imports COMMAND ${TW_ROOT}/scripts/check-imports.sh ${exes})
+    set_tests_properties(build/imports PROPERTIES ENVIRONMENT "TW_OBJDUMP=${CMAKE_OBJDUMP}")
   endif()
 
   # Per-folder extras (properties, data, helper programs).

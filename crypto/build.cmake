@@ -1,4 +1,4 @@
 # BCryptGenRandom (crypto/os_random_win32.cpp) lives in bcrypt.dll.
-if(TW_FLAVOUR STREQUAL "win32")
+if(TW_WINDOWS)
   target_link_libraries(${TW_LIB} PUBLIC bcrypt)
 endif()

@@ -4,6 +4,8 @@
 # or zlib DLLs beside it).
 set -euo pipefail
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|ws2_32|msvcrt|ntdll|ole32|oleaut32|comdlg32|mpr|bcrypt|crypt32|shlwapi|version|winmm|imm32|uxtheme|comctl32|secur32|iphlpapi|userenv|api-ms-win-.*)\.dll$'
+# The cross toolchain's objdump (ctest passes the build's own).
+objdump=${TW_OBJDUMP:-i686-w64-mingw32-objdump}
 status=0
 for exe in "$@"; do
   while read -r dll; do
@@ -11,7 +13,7 @@ for exe in "$@"; do
       echo "$exe imports $dll, which is not a Windows system DLL"
       status=1
     fi
-  done < <(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+  done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 done
 [[ $status -eq 0 ]] && echo "imports: only Windows system DLLs in $# programs"
 exit $status

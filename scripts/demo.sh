@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# The main job on the bundled example: build a setup file from examples/ with
-# the verb "make", install it silently under Wine, and show what landed.
-# Steps whose parts are not built yet say so plainly.
+# What `make demo` shows: the main job (build a setup file with the verb
+# "make", install it silently under Wine, show what landed) once its parts
+# exist; until then, plainly what is built and what is not.
+# Usage: demo.sh <build folder> [win32|win64] (the Windows flavour that runs here)
 set -euo pipefail
 build=${1:-build}
+flavour=${2:-win32}
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/$build/win32/tarnwick.exe"
+exe="$root/$build/$flavour/tarnwick.exe"
 
-echo "Both targets are built: $build/native and $build/win32."
+echo "Built: $build/native and $build/win32 (the product); Windows programs run here as the $flavour flavour ($build/$flavour)."
+if [[ "$flavour" == win64 ]]; then
+  echo "  (This machine cannot run 32-bit programs, so Wine runs the 64-bit build of the same tree.)"
+fi
 if [[ ! -x "$exe" ]]; then
   echo "Not built yet: the program tarnwick.exe (the setup application)."
   echo "Not built yet: the builder verb \"make\" (package format and builder),"
-  echo "  so no setup file can be made from examples/."
+  echo "  so no setup file can be made yet."
   echo "Not built yet: silent installation (verb \"silent\") and the listing of"
   echo "  installed packages and their store and Uninstall records."
   echo "What exists now: the base library, the cryptographic primitives and the"
   echo "  GUI toolkit's foundation; 'make test' runs their tests natively and under Wine."
-  for f in "$root/$build/win32/theme_pictures.png" "$root/$build/win32/gui_form_e2e.png"; do
-    [[ -f "$f" ]] && echo "  To look at: ${f#$root/} (written by the win32 tests)"
+  shown=0
+  for f in "$root/$build/$flavour/theme_pictures.png" "$root/$build/$flavour/gui_form_e2e.png"; do
+    if [[ -f "$f" ]]; then
+      echo "  To look at: ${f#$root/} (written by the $flavour tests)"
+      shown=1
+    fi
   done
+  [[ $shown -eq 1 ]] || echo "  Run 'make test' first to get pictures of the GUI tests to look at."
   exit 0
 fi

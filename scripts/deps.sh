@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 # Usage: scripts/deps.sh [extra-package ...]
+# Needs root (or sudo). A first run on a fresh Debian 12 downloads about
+# 600 MB and takes several minutes; apt's progress is shown as it goes.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
+# Building and testing natively, benchmarks and fuzzing.
 packages=(
   cmake ninja-build g++ clang make python3
   libgtest-dev googletest libbenchmark-dev
   zlib1g-dev libopenjp2-7-dev libssl-dev
-  g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
-  wine wine32:i386 xvfb xauth fonts-wine
   tzdata
-  "$@"
 )
+# The product, the 32-bit Windows program: built on every machine.
+packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev)
+# The 64-bit Windows test flavour (`make test-win64`), which runs on every machine.
+packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
+# Running Windows tests: a virtual display and Wine's own fonts.
+packages+=(xvfb xauth fonts-wine)
+# 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
+need_i386=0
+if [[ $("$here/windows-flavour.sh") == win32 ]]; then
+  packages+=(wine32:i386)
+  need_i386=1
+fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,13 +34,19 @@ for p in "${packages[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
-echo "deps: installing ${missing[*]}"
+echo "deps: installing ${#missing[@]} missing Debian packages (with what they need):"
+printf '  %s\n' "${missing[@]}"
 SUDO=""
 [[ $(id -u) -eq 0 ]] || SUDO=sudo
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ $need_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "deps: enabling the i386 architecture (for 32-bit Wine)"
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
+echo "deps: apt-get update"
+$SUDO apt-get update
+echo "deps: apt-get install (the first time on a fresh machine: about 600 MB, minutes)"
 # Through env: sudo drops the caller's environment, and a debconf question
-# would stop an unattended run.
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+# would stop an unattended run. apt's own output shows each download and
+# each package as it is set up.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+echo "deps: done"

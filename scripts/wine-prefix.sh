@@ -18,7 +18,7 @@ setup)
     # starts afresh.
     log="$WINEPREFIX.log"
     fail() { echo "wine prefix set-up failed: $1 (log: $log)"; tail -n 20 "$log"; exit 1; }
-    wineboot -i >"$log" 2>&1 </dev/null || fail wineboot
+    wine wineboot -i >"$log" 2>&1 </dev/null || fail wineboot
     wineserver -w
     # A crashing test must fail at once, not wait on Wine's crash dialog
     # until its time-out: without this setting the prefix is not usable.

@@ -1,6 +1,6 @@
 # The end-to-end form test drives a real dialog with system-wide input
 # (SendInput): no other test may open windows, take the foreground or move
 # the mouse on the same display while it runs.
-if(TW_FLAVOUR STREQUAL "win32")
+if(TW_WINDOWS)
   set_tests_properties(gui/form_e2e_win32 PROPERTIES RUN_SERIAL TRUE)
 endif()
