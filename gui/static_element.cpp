@@ -111,10 +111,14 @@ void cStaticElement::Paint(cCanvas* canvas) {
           }
           const int32_t y = (h - size.height) / 2;
           if (clip != nullptr) {
+            // The sub-canvas shares the surface's clip: select its own, and
+            // the label's again afterwards.
+            clip->ApplyClip();
             clip->SelectFont(LabelFont());
             clip->SetTextColours(text, background);
             clip->DrawText(x - box.x, y - box.y, transparent, t, -1);
             delete clip;
+            canvas->ApplyClip();
           }
           break;
         }
