@@ -4,3 +4,13 @@ if(TARGET bench_crypto)
   find_package(OpenSSL REQUIRED)
   target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto)
 endif()
+
+# The PNG benchmark measures against libpng (libpng-dev) and libspng
+# (libspng-dev), and builds its pictures with the tests' PNG writer.
+if(TARGET bench_picture_png)
+  find_package(PNG REQUIRED)
+  find_library(SPNG_LIBRARY spng REQUIRED)
+  target_sources(bench_picture_png PRIVATE ${TW_ROOT}/tests/support/png_writer.cpp)
+  target_include_directories(bench_picture_png PRIVATE ${TW_ROOT})
+  target_link_libraries(bench_picture_png PRIVATE PNG::PNG ${SPNG_LIBRARY})
+endif()

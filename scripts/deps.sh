@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 packages=(
   cmake ninja-build g++ clang make python3
   libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev libopenjp2-7-dev libssl-dev
+  zlib1g-dev libopenjp2-7-dev libssl-dev libpng-dev libspng-dev
   tzdata
 )
 # The product, the 32-bit Windows program: built on every machine.
