@@ -33,8 +33,9 @@ void cStaticElement::SetIcon(cPicture* icon, bool redraw) {
 }
 
 void cStaticElement::SetLabelText(const char16_t* text, int32_t alignment, bool redraw) {
-  alignment_ = alignment;
+  // The alignment is read by Paint under the lock too.
   cSafeCriticalSectionAccess hold(&lock_);
+  alignment_ = alignment;
   SetText(text, -1, redraw);
 }
 
