@@ -107,7 +107,6 @@ int32_t LoadFittedInner(const sPictInfo& info, cPictBase* decoder, cFileIOTarget
     }
   }
   if (!allowFullDecode) return kFitNoPreview;
-  if (fw < 1 || fh < 1) return kFitBadArguments;
   if (!destination->CreateBlank(fw, fh)) return kFitAllocation;
   sPictCanvas canvas;
   sPictCanvas::FromPicture(canvas, destination);

@@ -23,6 +23,9 @@ constexpr uint32_t kPieceSize = 64 * 1024;
 // The most bytes of another chunk that any handler looks at: a palette of
 // 2^16 entries (the largest that the entry-count rule lets through).
 constexpr uint32_t kKeepLimit = 3 * 65536;
+// Rows are inflated in batches of about this many bytes: zlib's fast loop
+// stops some 258 bytes before the end of every output buffer.
+constexpr int32_t kBatchBytes = 64 * 1024;
 
 struct sPass {
   int32_t x0, y0, dx, dy;
@@ -304,12 +307,7 @@ bool cPictPNG::StartPass() {
     if (columns == 0 || pass.y0 >= height) continue;
     const int32_t size = RowBytes(columns);
     if (size < 0) return false;
-    if (size != rowSize_ || thisRow_.data == nullptr) {
-      previousRow_.Reallocate(size);
-      thisRow_.Reallocate(size);
-      rowSize_ = size;
-    }
-    std::memset(previousRow_.data, 0, static_cast<size_t>(size));
+    if (!SizeRows(size)) return false;
     filled_ = 0;
     currentPass_ = p;
     currentRow_ = pass.y0;
@@ -320,17 +318,21 @@ bool cPictPNG::StartPass() {
   return true;
 }
 
+int32_t cPictPNG::RowsLeft() const {
+  const int32_t height = static_cast<int32_t>(header_.height);
+  if (currentRow_ >= height) return 0;
+  if (header_.interlace != 1) return height - currentRow_;
+  const int32_t dy = kAdam7[currentPass_].dy;
+  return (height - currentRow_ + dy - 1) / dy;
+}
+
 bool cPictPNG::AddImageData(const uint8_t* data, int32_t count) {
   if (count <= 0) return false;
   const bool interlaced = header_.interlace == 1;
   const int32_t height = static_cast<int32_t>(header_.height);
   if (!interlaced && thisRow_.data == nullptr && !imageDone_) {
     const int32_t size = RowBytes(static_cast<int32_t>(header_.width));
-    if (size < 0) return false;
-    previousRow_.Reallocate(size);
-    thisRow_.Reallocate(size);
-    std::memset(previousRow_.data, 0, static_cast<size_t>(size));
-    rowSize_ = size;
+    if (size < 0 || !SizeRows(size)) return false;
     filled_ = 0;
   }
   const uint8_t* p = data;
@@ -341,7 +343,11 @@ bool cPictPNG::AddImageData(const uint8_t* data, int32_t count) {
       if (!StartPass()) return false;
       if (imageDone_) return true;
     }
-    int32_t produced = rowSize_ - filled_;
+    // Several rows are inflated at once, but never past the rows of the
+    // image (or of the pass, whose rows have a size of their own).
+    const int64_t rowsRoom = static_cast<int64_t>(RowsLeft()) * rowSize_;
+    const int32_t room = static_cast<int32_t>(rowsRoom < thisRow_.count ? rowsRoom : thisRow_.count);
+    int32_t produced = room - filled_;
     int32_t used = left;
     zUsed_ = true;
     if (!zlib_.InflateStep(produced, p, used, thisRow_.data + filled_)) return false;
@@ -349,33 +355,58 @@ bool cPictPNG::AddImageData(const uint8_t* data, int32_t count) {
     left -= used;
     filled_ += produced;
     if (produced == 0) return true;  // more data is awaited
-    if (filled_ == rowSize_ && !FinishRow()) return false;
+    if (!FinishRows()) return false;
   }
   return true;
 }
 
-bool cPictPNG::FinishRow() {
-  if (!UnfilterRow()) return false;
+bool cPictPNG::SizeRows(int32_t size) {
+  // The batch holds whole rows: as many as fit in kBatchBytes, at least one.
+  const int32_t rows = size < kBatchBytes ? kBatchBytes / size : 1;
+  const int64_t batch = static_cast<int64_t>(rows) * size;
+  if (batch > 0x7FFFFFFF) return false;
+  if (rowSize_ != size || thisRow_.data == nullptr) {
+    previousRow_.Reallocate(size);
+    thisRow_.Reallocate(static_cast<int32_t>(batch));
+    rowSize_ = size;
+  }
+  std::memset(previousRow_.data, 0, static_cast<size_t>(size));
+  return true;
+}
+
+bool cPictPNG::FinishRows() {
   const bool interlaced = header_.interlace == 1;
-  const sPass& pass = interlaced ? kAdam7[currentPass_] : kAdam7[6];
-  if (!StoreRow(thisRow_.data + 1, interlaced ? pass.x0 : 0, interlaced ? pass.dx : 1)) return false;
-  std::swap(previousRow_.data, thisRow_.data);
-  filled_ = 0;
-  if (interlaced) {
-    currentRow_ += pass.dy;
-  } else if (++currentRow_ >= static_cast<int32_t>(header_.height)) {
-    imageDone_ = true;
+  const int32_t height = static_cast<int32_t>(header_.height);
+  const int32_t whole = filled_ / rowSize_;
+  if (whole == 0) return true;
+  for (int32_t r = 0; r < whole; ++r) {
+    uint8_t* row = thisRow_.data + static_cast<int64_t>(r) * rowSize_;
+    const uint8_t* above = r == 0 ? previousRow_.data : row - rowSize_;
+    if (!UnfilterRow(row, above)) return false;
+    const sPass& pass = interlaced ? kAdam7[currentPass_] : kAdam7[6];
+    if (!StoreRow(row + 1, interlaced ? pass.x0 : 0, interlaced ? pass.dx : 1)) return false;
+    if (interlaced) {
+      currentRow_ += pass.dy;
+    } else if (++currentRow_ >= height) {
+      imageDone_ = true;
+    }
   }
+  // The last whole row is the next one's row above; a partial row moves to
+  // the front of the batch.
+  const int64_t used = static_cast<int64_t>(whole) * rowSize_;
+  std::memcpy(previousRow_.data, thisRow_.data + used - rowSize_, static_cast<size_t>(rowSize_));
+  filled_ -= static_cast<int32_t>(used);
+  if (filled_ > 0) std::memmove(thisRow_.data, thisRow_.data + used, static_cast<size_t>(filled_));
   return true;
 }
 
-bool cPictPNG::UnfilterRow() {
+bool cPictPNG::UnfilterRow(uint8_t* rowData, const uint8_t* above) {
   if (header_.filter != 0) return false;
-  uint8_t* b = thisRow_.data + 1;
-  const uint8_t* up = previousRow_.data + 1;
+  uint8_t* b = rowData + 1;
+  const uint8_t* up = above + 1;
   const int32_t n = rowSize_ - 1;
   const int32_t u = unit_ < n ? unit_ : n;
-  switch (thisRow_.data[0]) {
+  switch (rowData[0]) {
     case 1:
       for (int32_t i = u; i < n; ++i) b[i] = static_cast<uint8_t>(b[i] + b[i - u]);
       break;
@@ -389,14 +420,20 @@ bool cPictPNG::UnfilterRow() {
     case 4:
       // With nothing to the left the predictor is the byte above.
       for (int32_t i = 0; i < u; ++i) b[i] = static_cast<uint8_t>(b[i] + up[i]);
+      // Ties go to a, then b: taking b or c only on a strictly smaller
+      // distance keeps that order without branches.
       for (int32_t i = u; i < n; ++i) {
         const int32_t a = b[i - u], c = up[i - u], bb = up[i];
-        const int32_t pa0 = bb - c, pb0 = a - c;
-        const int32_t pa = pa0 < 0 ? -pa0 : pa0;
+        const int32_t pa0 = bb - c, pb0 = a - c, pc0 = pa0 + pb0;
+        int32_t best = pa0 < 0 ? -pa0 : pa0;
         const int32_t pb = pb0 < 0 ? -pb0 : pb0;
-        const int32_t pc0 = pa0 + pb0;
         const int32_t pc = pc0 < 0 ? -pc0 : pc0;
-        const int32_t pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? bb : c);
+        int32_t pred = a;
+        if (pb < best) {
+          best = pb;
+          pred = bb;
+        }
+        if (pc < best) pred = c;
         b[i] = static_cast<uint8_t>(b[i] + pred);
       }
       break;

@@ -9,9 +9,9 @@
 //     or IDAT, fails (the buffers sized from the first would disagree).
 //  b. Pictures of kMaxPixelCount pixels or more, rows that do not fit in
 //     31 bits and chunks longer than 2^31 - 1 bytes are refused.
-//  c. IDAT data is inflated straight into the current row as it is read, so
-//     the decoder holds one chunk piece, two rows and the picture (no picture
-//     at all when streaming into a canvas).
+//  c. IDAT data is inflated as it is read, straight into a batch of whole
+//     rows (about 64 KiB), so the decoder holds one chunk piece, the batch,
+//     the row above and the picture (no picture when streaming).
 //  d. Image data that stops early with a valid IEND after it decodes with
 //     success; the rows it never reached stay 0. Data beyond the last row is
 //     ignored.
@@ -69,8 +69,10 @@ private:
   bool ReadTransparency(const uint8_t* data, uint32_t length);
   bool AddImageData(const uint8_t* data, int32_t count);
   bool StartPass();
-  bool FinishRow();
-  bool UnfilterRow();
+  bool FinishRows();
+  bool SizeRows(int32_t size);
+  int32_t RowsLeft() const;
+  bool UnfilterRow(uint8_t* row, const uint8_t* above);
   bool StoreRow(const uint8_t* bytes, int32_t x0, int32_t dx);
   bool StartPicture();
   int32_t RowBytes(int32_t columns) const;
@@ -85,10 +87,12 @@ private:
   int32_t currentRow_ = 0;
   int32_t currentPass_ = -1;
   bool headerOnly_ = true;
+  // The row above the next one, and a batch of whole rows being inflated
+  // (at least one); filled_ bytes of the batch hold inflated data.
   _typebuf<uint8_t> previousRow_;
   _typebuf<uint8_t> thisRow_;
   int32_t filled_ = 0;
-  int32_t rowSize_ = 0;  // bytes of the current row buffers, filter byte included
+  int32_t rowSize_ = 0;  // bytes of one row, filter byte included
   int32_t samples_ = 1;
   int32_t unit_ = 1;
   bool started_ = false;    // the picture (buffer or canvas) is set up
