@@ -14,3 +14,8 @@ if(TARGET bench_picture_png)
   target_include_directories(bench_picture_png PRIVATE ${TW_ROOT})
   target_link_libraries(bench_picture_png PRIVATE PNG::PNG ${SPNG_LIBRARY})
 endif()
+
+# The download benchmark starts the test HTTP server from the source tree.
+if(TARGET bench_http_download)
+  target_compile_definitions(bench_http_download PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+endif()

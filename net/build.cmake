@@ -1,0 +1,4 @@
+# Windows Sockets (net/tcp_socket_win32.cpp).
+if(TW_WINDOWS)
+  target_link_libraries(${TW_LIB} PUBLIC ws2_32)
+endif()
