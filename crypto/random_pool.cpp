@@ -4,15 +4,26 @@
 // SHA-1(counter)); after a 1 ms pause each slice i takes the counter XORed
 // into its first eight bytes and slice i + 1 = SHA-1(slice i); then 1200
 // bytes of the operating system's source are XORed over the whole pool.
-// Every stir: D = SHA-1 of the 64-byte input block (counter in bytes 0-7,
-// 32 fresh OS bytes in 8-39, the rest zero); two passes from the last slice
-// to the first set slice ^= R, R = slice, R starting as D; reading resumes
-// at byte 20, so slice 0 is never handed out directly.
+// Every stir: the 64-byte input block gets the counter in bytes 0-7 and 32
+// fresh OS bytes in 8-39; then
+//   key  = SHA-256(0x00 || key || input block || pool)
+//   pool = SHA-256(0x01 || key || LE32(0)) || SHA-256(0x01 || key || LE32(1)) || ...
+// (the last block cut to fit 1200 bytes). Reading resumes at byte 20, so
+// slice 0 is never handed out directly.
+//
+// Why hashes and not XOR passes: everything a caller sees must be a one-way
+// image of the secret key. A stir made of XORs alone is linear, so the bytes
+// handed out betray each other (an explicit IV sent in clear would give back
+// a private key drawn before it), and fresh input cancels out of those
+// relations. The key moves forward through a hash, so a memory image taken
+// after a stir gives back neither the key nor the output before it.
 //
 // The counter and the stack address alone are guessable: the OS bytes are
-// what make the keys drawn from here secret.
+// what make the keys drawn from here secret, and the pool records whether
+// it ever had any (RandomPoolHasOsEntropy).
 #include "crypto/random_pool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -75,8 +86,10 @@ void SeedLocked() {
   }
 
   uint8_t os[kPoolSize];
-  if (g_sources.osRandom(os, sizeof os))
+  if (g_sources.osRandom(os, sizeof os)) {
     for (int i = 0; i < kPoolSize; ++i) pool[i] ^= os[i];
+    g_state.osEntropy = 1;
+  }
   SecureZero(os, sizeof os);
   SecureZero(keyed, sizeof keyed);
   g_state.seeded = 1;
@@ -89,18 +102,35 @@ void StirLocked() {
   g_state.busy = 1;
 
   StoreLe64(g_state.input, g_sources.microseconds());
-  if (!g_sources.osRandom(g_state.input + 8, 32)) std::memset(g_state.input + 8, 0, 32);
-  uint8_t r[kPoolSlice];
-  Sha1Of(g_state.input, sizeof g_state.input, r);
+  if (g_sources.osRandom(g_state.input + 8, 32))
+    g_state.osEntropy = 1;
+  else
+    std::memset(g_state.input + 8, 0, 32);
+
+  sSha256Ctx ctx;
+  const uint8_t keyTag = 0x00;
+  Sha256Init(&ctx);
+  Sha256Update(&ctx, &keyTag, 1);
+  Sha256Update(&ctx, g_state.key, kPoolKeySize);
+  Sha256Update(&ctx, g_state.input, sizeof g_state.input);
+  Sha256Update(&ctx, g_state.pool, kPoolSize);
+  Sha256Final(&ctx, g_state.key);
   SecureZero(g_state.input + 8, sizeof g_state.input - 8);
 
-  for (int pass = 0; pass < 2; ++pass)
-    for (int s = kPoolSize / kPoolSlice - 1; s >= 0; --s) {
-      uint8_t* slice = g_state.pool + s * kPoolSlice;
-      for (int j = 0; j < kPoolSlice; ++j) slice[j] ^= r[j];
-      std::memcpy(r, slice, kPoolSlice);
-    }
-  SecureZero(r, sizeof r);
+  uint8_t block[kSha256Size];
+  for (uint32_t i = 0; i * kSha256Size < uint32_t(kPoolSize); ++i) {
+    uint8_t head[1 + 4] = {0x01, uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i >> 24)};
+    Sha256Init(&ctx);
+    Sha256Update(&ctx, head, 1);
+    Sha256Update(&ctx, g_state.key, kPoolKeySize);
+    Sha256Update(&ctx, head + 1, 4);
+    Sha256Final(&ctx, block);
+    const uint32_t at = i * kSha256Size;
+    const uint32_t n = std::min<uint32_t>(kSha256Size, kPoolSize - at);
+    std::memcpy(g_state.pool + at, block, n);
+  }
+  SecureZero(block, sizeof block);
+  SecureZero(&ctx, sizeof ctx);
   g_state.readPos = kPoolSlice;
   g_state.busy = 0;
 }
@@ -133,4 +163,10 @@ uint8_t DrawRandomByte() {
   // stir above always ran and the position is inside the pool again.
   if (g_state.readPos >= kPoolSize) g_state.readPos = kPoolSlice;
   return g_state.pool[g_state.readPos++];
+}
+
+bool RandomPoolHasOsEntropy() {
+  cSafeCriticalSectionAccess guard(&PoolLock());
+  if (!g_state.seeded) StirLocked();
+  return g_state.osEntropy != 0;
 }

@@ -10,12 +10,16 @@ namespace tw::crypto {
 inline constexpr int kPoolSize = 1200;
 inline constexpr int kPoolSlice = 20;
 
+inline constexpr int kPoolKeySize = 32;
+
 struct sRandomPoolState {
-  uint8_t pool[kPoolSize];
+  uint8_t pool[kPoolSize];     // the bytes of the current stir; 20-1199 are handed out
   uint8_t seeded;
-  uint32_t readPos;   // next pool byte to hand out
-  uint8_t input[64];  // counter in bytes 0-7; OS bytes pass through 8-39 during a stir
-  int32_t busy;       // set while a stir runs
+  uint32_t readPos;            // next pool byte to hand out
+  uint8_t input[64];           // counter in bytes 0-7; OS bytes pass through 8-39 during a stir
+  int32_t busy;                // set while a stir runs
+  uint8_t key[kPoolKeySize];   // the secret chain; never handed out
+  uint8_t osEntropy;           // the OS source answered at least once
 };
 
 struct sRandomPoolSources {

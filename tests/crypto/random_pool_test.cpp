@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 #include <set>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 namespace {
 
 using tw::crypto::cRandomPoolAccess;
+using tw::crypto::kPoolKeySize;
 using tw::crypto::kPoolSize;
 using tw::crypto::kPoolSlice;
 using tw::crypto::ResetRandomPool;
@@ -129,34 +131,199 @@ TEST_F(RandomPool, SeedIsAChainUnderTheOsBytes) {
   }
 }
 
-// A stir from a known pool, with the clock and the OS bytes fixed, follows
-// the documented two passes exactly and leaves no OS bytes behind.
+Bytes Sha256Of(std::initializer_list<Bytes> parts) {
+  sSha256Ctx ctx;
+  Sha256Init(&ctx);
+  for (const Bytes& p : parts) Sha256Update(&ctx, p.data(), p.size());
+  Bytes out(32);
+  Sha256Final(&ctx, out.data());
+  return out;
+}
+
+// A stir from a known pool and key, with the clock and the OS bytes fixed,
+// follows the documented derivation exactly and leaves no OS bytes behind.
 TEST_F(RandomPool, StirFollowsTheConstruction) {
   ResetRandomPool(&kScripted);
   StirRandomPool();
+  Bytes pool(kPoolSize), key(kPoolKeySize);
+  for (int i = 0; i < kPoolSize; ++i) pool[i] = uint8_t(i * 7);
+  for (int i = 0; i < kPoolKeySize; ++i) key[i] = uint8_t(0xa0 + i);
   {
     cRandomPoolAccess access;
-    for (int i = 0; i < kPoolSize; ++i) access.state().pool[i] = uint8_t(i * 7);
+    std::memcpy(access.state().pool, pool.data(), kPoolSize);
+    std::memcpy(access.state().key, key.data(), kPoolKeySize);
   }
   g_osPattern = 0x11;
   StirRandomPool();
 
-  Bytes expected(kPoolSize);
-  for (int i = 0; i < kPoolSize; ++i) expected[i] = uint8_t(i * 7);
-  uint8_t input[64] = {};
+  Bytes input(64, 0);
   for (int i = 0; i < 8; ++i) input[i] = uint8_t(g_clock >> (8 * i));
   for (int i = 0; i < 32; ++i) input[8 + i] = uint8_t(0x11 + i * 13);
-  Bytes r = Sha1(input, 64);
-  for (int pass = 0; pass < 2; ++pass)
-    for (int s = kPoolSize / kPoolSlice - 1; s >= 0; --s) {
-      for (int j = 0; j < kPoolSlice; ++j) expected[s * kPoolSlice + j] ^= r[j];
-      r.assign(expected.begin() + s * kPoolSlice, expected.begin() + (s + 1) * kPoolSlice);
-    }
+  const Bytes newKey = Sha256Of({Bytes{0x00}, key, input, pool});
+  Bytes expected;
+  for (uint8_t i = 0; expected.size() < size_t(kPoolSize); ++i) {
+    const Bytes block = Sha256Of({Bytes{0x01}, newKey, Bytes{i, 0, 0, 0}});
+    expected.insert(expected.end(), block.begin(), block.end());
+  }
+  expected.resize(kPoolSize);
   EXPECT_EQ(ToHex(PoolBytes()), ToHex(expected));
   cRandomPoolAccess access;
+  EXPECT_EQ(ToHex(access.state().key, kPoolKeySize), ToHex(newKey));
   EXPECT_EQ(access.state().readPos, uint32_t(kPoolSlice));
-  EXPECT_EQ(ToHex(access.state().input, 8), ToHex(input, 8));
+  EXPECT_EQ(ToHex(access.state().input, 8), ToHex(input.data(), 8));
   EXPECT_EQ(ToHex(access.state().input + 8, 56), std::string(112, '0')) << "OS bytes left in the input block";
+}
+
+// The bytes of n stirs in the order DrawRandomByte hands them out.
+Bytes DrawStirs(int stirs) {
+  Bytes out;
+  for (int i = 0; i < stirs * (kPoolSize - kPoolSlice); ++i) out.push_back(DrawRandomByte());
+  return out;
+}
+
+// How often X[p] == X[p + a] ^ X[p + b] holds; about 1/256 for independent
+// bytes.
+double RelationRate(const Bytes& x, int a, int b) {
+  int hits = 0, total = 0;
+  for (size_t p = 0; p + size_t(b) < x.size(); ++p, ++total) hits += x[p] == (x[p + a] ^ x[p + b]);
+  return double(hits) / total;
+}
+
+// The stir made of XORs alone gave X[p] = X[p + 1180] ^ X[p + 1220] at
+// nearly every position, with the OS bytes cancelling out of it; no
+// relation of that shape may survive, neither with the real sources nor with
+// a clock and OS source that never change. Chance is 0.4%; the old stir
+// gave 97%.
+TEST_F(RandomPool, HandedOutBytesHaveNoXorRelation) {
+  for (const sRandomPoolSources* sources : {static_cast<const sRandomPoolSources*>(nullptr), &kScripted}) {
+    ResetRandomPool(sources);
+    const Bytes x = DrawStirs(12);
+    struct sShape {
+      int a, b;
+    };
+    for (const sShape shape : {sShape{1180, 1220}, sShape{1180, 1200}, sShape{1180, 1240}, sShape{1180, 2360},
+                               sShape{20, 1180}, sShape{40, 1220}})
+      EXPECT_LT(RelationRate(x, shape.a, shape.b), 0.02)
+          << (sources ? "scripted" : "system") << " sources, +" << shape.a << " +" << shape.b;
+  }
+}
+
+// One stir as a function of the pool, with the key, clock and OS bytes
+// held fixed: the handed-out bytes it makes from the given pool.
+Bytes StirOf(const Bytes& pool) {
+  ResetRandomPool(&kScripted);
+  StirRandomPool();
+  {
+    cRandomPoolAccess access;
+    std::memcpy(access.state().pool, pool.data(), kPoolSize);
+    std::memset(access.state().key, 0x5c, kPoolKeySize);
+  }
+  StirRandomPool();
+  const Bytes after = PoolBytes();
+  return Bytes(after.begin() + kPoolSlice, after.end());
+}
+
+// No relation between the blocks a stir apart: were one block an affine
+// function of the one before (as with any XOR-only stir, whatever the OS
+// bytes), stir(a) ^ stir(b) ^ stir(c) would equal stir(a ^ b ^ c) byte for
+// byte. A one-way stir matches at chance only.
+TEST_F(RandomPool, NoAffineRelationBetweenBlocksAStirApart) {
+  Bytes a(kPoolSize), b(kPoolSize), c(kPoolSize), abc(kPoolSize);
+  for (int i = 0; i < kPoolSize; ++i) {
+    a[i] = uint8_t(i * 31 + 7);
+    b[i] = uint8_t(i * i + 3);
+    c[i] = uint8_t((i >> 3) ^ 0xa5);
+    abc[i] = a[i] ^ b[i] ^ c[i];
+  }
+  const Bytes fa = StirOf(a), fb = StirOf(b), fc = StirOf(c), fabc = StirOf(abc);
+  int same = 0;
+  for (size_t i = 0; i < fa.size(); ++i) same += (fa[i] ^ fb[i] ^ fc[i]) == fabc[i];
+  EXPECT_LT(same, 40) << "of " << fa.size() << " bytes";
+  // A change of one pool bit changes about half the bits of the next block.
+  Bytes flipped = a;
+  flipped[600] ^= 0x01;
+  const Bytes fflipped = StirOf(flipped);
+  int bits = 0;
+  for (size_t i = 0; i < fa.size(); ++i) bits += __builtin_popcount(unsigned(fa[i] ^ fflipped[i]));
+  EXPECT_GT(bits, int(fa.size()) * 8 * 2 / 5);
+  EXPECT_LT(bits, int(fa.size()) * 8 * 3 / 5);
+}
+
+// A memory image of the pool taken right after a stir (the pool, its key,
+// the input block) gives back none of the output handed out before that
+// stir: no run of it is stored, the old inversion (old slice s = new slice s
+// ^ new slice s + 2) finds nothing, and the key that made it is gone.
+TEST_F(RandomPool, MemoryImageAfterAStirHidesEarlierOutput) {
+  ResetRandomPool(&kScripted);
+  DrawRandomByte();
+  Bytes earlierKey;
+  {
+    cRandomPoolAccess access;
+    earlierKey.assign(access.state().key, access.state().key + kPoolKeySize);
+  }
+  Bytes earlier{PoolBytes()[kPoolSlice]};
+  for (int i = 1; i < kPoolSize - kPoolSlice; ++i) earlier.push_back(DrawRandomByte());
+  DrawRandomByte();  // stirs
+  Bytes image;
+  {
+    cRandomPoolAccess access;
+    const auto& st = access.state();
+    image.assign(st.pool, st.pool + kPoolSize);
+    image.insert(image.end(), st.key, st.key + kPoolKeySize);
+    image.insert(image.end(), st.input, st.input + sizeof st.input);
+  }
+  for (size_t p = 0; p + 4 <= earlier.size(); p += 4)
+    ASSERT_EQ(std::search(image.begin(), image.end(), earlier.begin() + p, earlier.begin() + p + 4), image.end())
+        << "earlier output at " << p << " is in the image";
+  EXPECT_EQ(std::search(image.begin(), image.end(), earlierKey.begin(), earlierKey.end()), image.end());
+
+  int recovered = 0;
+  for (int i = kPoolSlice; i + 2 * kPoolSlice < kPoolSize; ++i)
+    recovered += (image[i] ^ image[i + 2 * kPoolSlice]) == earlier[i - kPoolSlice];
+  EXPECT_LT(recovered, 40) << "of " << kPoolSize - 3 * kPoolSlice;
+}
+
+// The attack that worked on the linear stir, tried again: 64 bytes, then an
+// X25519 private key, then 150 explicit IVs of 16 bytes; the private key must
+// not come back out of the later public values by the relation.
+TEST_F(RandomPool, PrivateKeyDoesNotComeBackFromLaterIvs) {
+  ResetRandomPool(nullptr);
+  Bytes stream;
+  for (int i = 0; i < 64; ++i) stream.push_back(DrawRandomByte());
+  uint8_t priv[32], pub[32];
+  X25519Base(priv, pub);
+  const size_t keyAt = stream.size();
+  for (int i = 0; i < 32; ++i) stream.push_back(0);  // unseen by the attacker
+  for (int i = 0; i < 150 * 16; ++i) stream.push_back(DrawRandomByte());
+  int same = 0;
+  for (int i = 0; i < 32; ++i)
+    same += priv[i] == (stream[keyAt + i + 1180] ^ stream[keyAt + i + 1220]);
+  EXPECT_LT(same, 6) << "private key bytes recovered from later output";
+}
+
+// The pool records whether the OS source ever answered: a pool seeded and
+// stirred without it says so, one stir with it is enough, and the record
+// stays once made.
+TEST_F(RandomPool, RecordsWhetherItEverHadOsEntropy) {
+  ResetRandomPool(&kScripted);
+  g_osWorks = false;
+  EXPECT_FALSE(RandomPoolHasOsEntropy());
+  EXPECT_EQ(g_osCalls, 2) << "asking seeds the pool (seed and first stir)";
+  for (int i = 0; i < 3 * kPoolSize; ++i) DrawRandomByte();
+  EXPECT_FALSE(RandomPoolHasOsEntropy());
+  g_osWorks = true;
+  StirRandomPool();
+  EXPECT_TRUE(RandomPoolHasOsEntropy());
+  g_osWorks = false;
+  StirRandomPool();
+  EXPECT_TRUE(RandomPoolHasOsEntropy());
+
+  // Working from the start: the seed alone counts.
+  g_osWorks = true;
+  ResetRandomPool(&kScripted);
+  EXPECT_TRUE(RandomPoolHasOsEntropy());
+  ResetRandomPool(nullptr);
+  EXPECT_TRUE(RandomPoolHasOsEntropy()) << "the system source failed on this target";
 }
 
 // The mended fault: with the counter and everything else the same, the OS
@@ -189,6 +356,7 @@ TEST_F(RandomPool, OperatingSystemBytesReachSeedAndEveryStir) {
   g_osWorks = false;
   DrawRandomByte();
   EXPECT_NE(PoolBytes(), Bytes(kPoolSize, 0));
+  EXPECT_FALSE(RandomPoolHasOsEntropy());
 }
 
 // Many threads drawing at once, across many stirs: the position stays
