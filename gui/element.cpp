@@ -8,7 +8,7 @@
 
 #include "base/strings.h"
 #include "gui/font.h"
-#include "gui/panel.h"
+#include "gui/hint.h"
 #include "gui/theme.h"
 
 namespace {

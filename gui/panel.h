@@ -2,17 +2,16 @@
 // an optional one-pixel border and an optional aligned text (every form's
 // client area is one); cCheckBoxChild, a label with a check state shown as
 // one of six theme pictures, toggled by a left click or Space and reported
-// as a plain kind-0 action; cHintMaster, the content of a hint window: a
-// framed box with one or more lines of text shown near an element.
+// as a plain kind-0 action. (The hint window's content, cHintMaster, lives
+// with the element core in gui/hint.h.)
 // UI thread only.
 #pragma once
 
 #include <cstdint>
 
 #include "gui/element.h"
+#include "gui/hint.h"
 #include "gui/static_element.h"
-
-class cWindowHolder;
 
 class cPanelChild : public cChildElement {
 public:
@@ -73,39 +72,3 @@ private:
   void Toggle();
   uint8_t checked_ = 0;
 };
-
-class cHintMaster : public cChildElement {
-public:
-  cHintMaster() = default;
-  // Deletes the hint window.
-  ~cHintMaster() override;
-
-  void Paint(cCanvas* canvas) override;
-
-  // The theme's default colour in Show.
-  static constexpr uint32_t kDefaultColour = 0xFF000000u;
-
-  // Opens a hint window for text near owner (at position when given, else
-  // below the owner, or above it with placement 1). True when the window
-  // exists. See the geometry in HintLayout.
-  bool Show(cChildElement* owner, const char16_t* text, const sPoint* position, uint32_t fillColour,
-            uint32_t textColour, int32_t placement);
-
-  uint32_t GetFillColour() const { return fillColour_; }
-  uint32_t GetTextColour() const { return textColour_; }
-  int32_t GetLineHeight() const { return lineHeight_; }
-  cWindowHolder* GetWindowHolder() const { return window_; }
-
-private:
-  cWindowHolder* window_ = nullptr;
-  uint32_t fillColour_ = 0;
-  uint32_t textColour_ = 0;
-  int32_t lineHeight_ = 0;
-};
-
-// The hint window's rectangle for n lines, the widest w and the tallest h
-// pixels: (w + 8) x (h * n + 4), at position (placement 1: raised by
-// h * n + 6) or, without one, 2 pixels right of the owner's screen position
-// and 2 pixels below it (placement 1: h * n + 6 above it).
-sRect HintLayout(int32_t widest, int32_t tallest, int32_t lines, const sPoint* position,
-                 const sPoint& ownerScreen, int32_t ownerHeight, int32_t placement);

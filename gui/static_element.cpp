@@ -33,8 +33,9 @@ void cStaticElement::SetIcon(cPicture* icon, bool redraw) {
 }
 
 void cStaticElement::SetLabelText(const char16_t* text, int32_t alignment, bool redraw) {
-  alignment_ = alignment;
+  // The alignment is read by Paint under the lock too.
   cSafeCriticalSectionAccess hold(&lock_);
+  alignment_ = alignment;
   SetText(text, -1, redraw);
 }
 
@@ -111,10 +112,14 @@ void cStaticElement::Paint(cCanvas* canvas) {
           }
           const int32_t y = (h - size.height) / 2;
           if (clip != nullptr) {
+            // The sub-canvas shares the surface's clip: select its own, and
+            // the label's again afterwards.
+            clip->ApplyClip();
             clip->SelectFont(LabelFont());
             clip->SetTextColours(text, background);
             clip->DrawText(x - box.x, y - box.y, transparent, t, -1);
             delete clip;
+            canvas->ApplyClip();
           }
           break;
         }
