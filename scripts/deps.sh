@@ -19,6 +19,8 @@ packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev)
 packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
 # Running Windows tests: a virtual display and Wine's own fonts.
 packages+=(xvfb xauth fonts-wine)
+# An independent reader of the shortcut files the program writes.
+packages+=(liblnk-utils)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then

@@ -1,0 +1,25 @@
+# tarnwick.exe, the product: the setup program, software manager and
+# builder in one Windows program. Its entry point is kept out of the
+# subsystem library so that the test programs keep their own main.
+set(tw_tools_entry ${TW_ROOT}/tools/winmain_win32.cpp)
+get_target_property(tw_tools_sources ${TW_LIB} SOURCES)
+list(REMOVE_ITEM tw_tools_sources ${tw_tools_entry})
+set_property(TARGET ${TW_LIB} PROPERTY SOURCES ${tw_tools_sources})
+if(TW_WINDOWS)
+  add_executable(tarnwick WIN32 ${tw_tools_entry})
+  target_link_libraries(tarnwick PRIVATE ${TW_LIB})
+endif()
+
+# The application's language packs, compiled from the texts in tools/lang/
+# with the toolkit's pack compiler.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TW_TOOLS_GEN ${CMAKE_BINARY_DIR}/generated/tools)
+file(MAKE_DIRECTORY ${TW_TOOLS_GEN})
+file(GLOB TW_APP_LANG_SOURCES CONFIGURE_DEPENDS ${TW_ROOT}/tools/lang/*.txt)
+add_custom_command(
+  OUTPUT ${TW_TOOLS_GEN}/app_lang_packs.cpp
+  COMMAND ${Python3_EXECUTABLE} ${TW_ROOT}/tools/app_lang_pack.py ${TW_TOOLS_GEN}/app_lang_packs.cpp ${TW_APP_LANG_SOURCES}
+  DEPENDS ${TW_ROOT}/tools/app_lang_pack.py ${TW_ROOT}/gui/lang_pack.py ${TW_APP_LANG_SOURCES}
+  COMMENT "Compiling the application's language packs"
+  VERBATIM)
+target_sources(${TW_LIB} PRIVATE ${TW_TOOLS_GEN}/app_lang_packs.cpp)
