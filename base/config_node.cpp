@@ -6,6 +6,7 @@
 #include "base/memio.h"
 
 void cConfigNode::Clear() {
+  written = false;
   value.Reset();
   children.Clear();
 }

@@ -37,6 +37,9 @@ public:
 
   _typebuf<char> value;  // count 0: no value
   tChildren children{kPackedKeyDepthLimit};
+  // Set by the store when a caller writes the value, whatever it writes;
+  // cleared when the section is read or saved. Neither copied nor compared.
+  bool written = false;
 
   cConfigNode() = default;
   cConfigNode(const cConfigNode&) = delete;

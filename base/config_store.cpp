@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/config_store_internal.h"
 #include "base/dirlist.h"
 #include "base/paths.h"
 #include "base/strings.h"
@@ -56,41 +57,76 @@ bool LeftBySave(const _typebuf<char>& now, const char* before, uint32_t beforeSi
   return nowSize - common == oldRest && SameBytes(now.data + common, before + common, oldRest);
 }
 
-// Called with the section file locked. A complete pending copy whose save
-// left the file as it is now goes into the file; any pending copy is then
-// dropped. A copy cut short is one whose save never touched the file.
-bool ApplyPending(cFileIOTarget& file, const char16_t* pendingPath) {
-  if (GetPathKind(pendingPath) != tw::kPathFile) return true;
+enum class ePending {
+  kNone,   // no pending copy
+  kDrop,   // a copy that has nothing to add: cut short, damaged, already
+           // applied, or older than the file's latest change
+  kApply,  // a complete copy whose save left the file as it is now: its
+           // image is the section's content
+};
+
+// Looks at the pending copy of a section whose file (locked) holds now.
+// With kApply, image holds the copy's image.
+ePending ReadPending(const char16_t* pendingPath, const _typebuf<char>& now, _typebuf<char>& image) {
+  if (GetPathKind(pendingPath) != tw::kPathFile) return ePending::kNone;
   _typebuf<char> copy;
-  bool read = false;
   {
     cFileIO pending;
-    read = pending.Open(pendingPath, kReadShared) &&
-           ReadWhole(pending, copy, 2 * tw::kMaxSectionFileSize + kPendingHeader);
+    if (!pending.Open(pendingPath, kReadShared) ||
+        !ReadWhole(pending, copy, 2 * tw::kMaxSectionFileSize + kPendingHeader))
+      return ePending::kDrop;
   }
   const uint32_t copySize = static_cast<uint32_t>(copy.count);
-  if (read && copySize >= kPendingHeader && std::memcmp(copy.data, kPendingMagic, 4) == 0) {
-    const uint32_t imageSize = LoadU32(copy.data + 4);
-    const uint32_t beforeSize = LoadU32(copy.data + 8);
-    const char* image = copy.data + kPendingHeader;
-    cConfigNode probe;
-    if (uint64_t{kPendingHeader} + imageSize + beforeSize == copySize &&
-        tw::ParseSectionImage(image, imageSize, probe)) {
-      _typebuf<char> now;
-      if (!ReadWhole(file, now)) return false;
-      const bool finished = static_cast<uint32_t>(now.count) == imageSize && SameBytes(now.data, image, imageSize);
-      if (!finished && LeftBySave(now, image + imageSize, beforeSize, image, imageSize) &&
-          !WriteImage(file, image, imageSize))
-        return false;
-    }
+  if (copySize < kPendingHeader || std::memcmp(copy.data, kPendingMagic, 4) != 0) return ePending::kDrop;
+  const uint32_t imageSize = LoadU32(copy.data + 4);
+  const uint32_t beforeSize = LoadU32(copy.data + 8);
+  const char* copied = copy.data + kPendingHeader;
+  cConfigNode probe;
+  if (uint64_t{kPendingHeader} + imageSize + beforeSize != copySize ||
+      !tw::ParseSectionImage(copied, imageSize, probe))
+    return ePending::kDrop;
+  const bool finished = static_cast<uint32_t>(now.count) == imageSize && SameBytes(now.data, copied, imageSize);
+  if (finished || !LeftBySave(now, copied + imageSize, beforeSize, copied, imageSize)) return ePending::kDrop;
+  image.Reallocate(static_cast<int32_t>(imageSize));
+  if (imageSize > 0) std::memcpy(image.data, copied, imageSize);
+  return ePending::kApply;
+}
+
+const tw::sConfigDurability kDefaultDurability = {
+    [](cFileIO& file) { return file.Flush(); },
+    [](const char16_t* path) { return FlushFolderLong(path); },
+};
+std::atomic<const tw::sConfigDurability*> g_durability{&kDefaultDurability};
+
+const tw::sConfigDurability& Durable() { return *g_durability.load(std::memory_order_acquire); }
+
+// Writes image over the locked section file and waits until it is on the
+// disk: only then may the pending copy that holds it go.
+bool WriteImageDurably(cFileIO& file, const char* image, uint32_t size) {
+  return WriteImage(file, image, size) && Durable().flushFile(file);
+}
+
+// Reads the locked section file into content, the way the section is: an
+// interrupted save's complete pending copy counts. With write access the
+// copy's image goes into the file and the copy is removed (as is any copy
+// with nothing to add); without it the file and the copy stay as they are
+// for the next save.
+bool ReadSettled(cFileIO& file, const char16_t* pendingPath, bool mayWrite, _typebuf<char>& content) {
+  if (!ReadWhole(file, content)) return false;
+  _typebuf<char> image;
+  const ePending pending = ReadPending(pendingPath, content, image);
+  if (pending == ePending::kApply) {
+    if (mayWrite && !WriteImageDurably(file, image.data, static_cast<uint32_t>(image.count))) return false;
+    content = std::move(image);
   }
-  DeleteFileLong(pendingPath);
+  if (pending != ePending::kNone && mayWrite) DeleteFileLong(pendingPath);
   return true;
 }
 
+// Writes a new file and waits until its bytes are on the disk.
 bool WriteNewFile(const char16_t* path, const void* bytes, uint32_t size) {
   cFileIO file;
-  return file.Create(path, kReadWriteShared) && file.WriteExact(bytes, size);
+  return file.Create(path, kReadWriteShared) && file.WriteExact(bytes, size) && Durable().flushFile(file);
 }
 
 bool SameValue(const cConfigNode& a, const cConfigNode& b) {
@@ -98,12 +134,21 @@ bool SameValue(const cConfigNode& a, const cConfigNode& b) {
          (a.value.count == 0 || std::memcmp(a.value.data, b.value.data, static_cast<size_t>(a.value.count)) == 0);
 }
 
-// Applies the differences between base and mine to target: changed values,
-// keys added and keys deleted. A key deleted in target (by another process)
-// stays deleted unless mine changed something below it.
+// Whether a caller wrote a value anywhere in the subtree.
+bool Written(const cConfigNode& node) {
+  if (node.written) return true;
+  for (auto* n = node.children.First(); n != nullptr; n = cConfigNode::tChildren::Next(n))
+    if (Written(n->value)) return true;
+  return false;
+}
+
+// Applies the differences between base and mine to target: values written
+// (whatever they are) or changed, keys added and keys deleted. A key deleted
+// in target (by another process) stays deleted unless mine wrote or changed
+// something below it.
 bool MergeChanges(cConfigNode& target, const cConfigNode& base, const cConfigNode& mine, int32_t depth) {
   if (depth > tw::kConfigMaxDepth) return false;
-  if (!SameValue(base, mine)) {
+  if (mine.written || !SameValue(base, mine)) {
     target.value.Reallocate(mine.value.count);
     if (mine.value.count > 0) std::memcpy(target.value.data, mine.value.data, static_cast<size_t>(mine.value.count));
   }
@@ -115,11 +160,57 @@ bool MergeChanges(cConfigNode& target, const cConfigNode& base, const cConfigNod
     const cConfigNode* b = base.children.Find(m->key);
     cConfigNode* t = target.children.Find(m->key);
     if (b != nullptr && t == nullptr) {
-      if (cConfigNode::SameTree(*b, m->value)) continue;
-      b = nullptr;  // deleted there, changed here: ours comes back whole
+      if (!Written(m->value) && cConfigNode::SameTree(*b, m->value)) continue;
+      b = nullptr;  // deleted there, written or changed here: ours comes back whole
     }
     if (t == nullptr) t = target.children.FindOrInsert(cPackedKey(m->key));
     if (t == nullptr || !MergeChanges(*t, b != nullptr ? *b : empty, m->value, depth + 1)) return false;
+  }
+  return true;
+}
+
+// Erases from target every key that deleted marks (see sConfigSection).
+void ApplyDeletions(cConfigNode& target, const cConfigNode& deleted) {
+  using tChildren = cConfigNode::tChildren;
+  for (auto* d = deleted.children.First(); d != nullptr; d = tChildren::Next(d)) {
+    auto* t = target.children.FindNode(d->key);
+    if (t == nullptr) continue;
+    if (d->value.value.count != 0)
+      target.children.Erase(t);
+    else
+      ApplyDeletions(t->value, d->value);
+  }
+}
+
+// The bytes the writer makes of node and its subtree (the image of a
+// section is the magic and its root's).
+uint64_t ImageSize(const cConfigNode& node, _typebuf<char>& key) {
+  uint64_t size = 2 + static_cast<uint64_t>(node.value.count) + 1;
+  for (auto* n = node.children.First(); n != nullptr; n = cConfigNode::tChildren::Next(n)) {
+    n->key.ToBytes(key);
+    const int32_t keyBytes = key.count < tw::kConfigMaxKeyBytes ? key.count : tw::kConfigMaxKeyBytes;
+    size += 2 + static_cast<uint64_t>(keyBytes) + ImageSize(n->value, key);
+  }
+  return size;
+}
+
+// Makes mine hold what fresh holds, keeping every node of mine whose key
+// fresh still has: nodes handed out stay valid. Written marks are cleared.
+bool SyncTree(cConfigNode& mine, const cConfigNode& fresh) {
+  using tChildren = cConfigNode::tChildren;
+  mine.written = false;
+  if (!SameValue(mine, fresh)) {
+    mine.value.Reallocate(fresh.value.count);
+    if (fresh.value.count > 0) std::memcpy(mine.value.data, fresh.value.data, static_cast<size_t>(fresh.value.count));
+  }
+  for (auto* n = mine.children.First(); n != nullptr;) {
+    auto* next = tChildren::Next(n);  // nodes never move: still valid after the erase
+    if (fresh.children.FindNode(n->key) == nullptr) mine.children.Erase(n);
+    n = next;
+  }
+  for (auto* f = fresh.children.First(); f != nullptr; f = tChildren::Next(f)) {
+    cConfigNode* m = mine.children.FindOrInsert(cPackedKey(f->key));
+    if (m == nullptr || !SyncTree(*m, f->value)) return false;
   }
   return true;
 }
@@ -152,6 +243,12 @@ void tw::BuildPendingCopy(const void* before, uint32_t beforeSize, const void* i
   }
   if (imageSize > 0) std::memcpy(out.data + kPendingHeader, image, imageSize);
   if (beforeSize > 0) std::memcpy(out.data + kPendingHeader + imageSize, before, beforeSize);
+}
+
+const tw::sConfigDurability& tw::ConfigDurability() { return Durable(); }
+
+void tw::SetConfigDurability(const sConfigDurability* calls) {
+  g_durability.store(calls != nullptr ? calls : &kDefaultDurability, std::memory_order_release);
 }
 
 cCIAppConfig::cCIAppConfig() = default;
@@ -224,12 +321,21 @@ bool cCIAppConfig::LoadSectionFile(const char16_t* path, sConfigSection& section
   cSafeCriticalSectionAccess guard(&lock_);
   section.root.Clear();
   section.base.Clear();
-  cFileIO file;
-  if (!file.Open(path, kReadWriteShared) || !file.Lock(0, 4)) return false;
+  section.deleted.Clear();
   _guardchar<char16_t> pendingPath;
   BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
+  // Read access only: a user who may not write a machine-wide section can
+  // still read it. Only an interrupted save's pending copy asks for more,
+  // to finish that save; without write access it is read as it is.
+  cFileIO file;
+  bool mayWrite = false;
+  if (GetPathKind(pendingPath.text) == tw::kPathFile && file.Open(path, kReadWriteShared)) {
+    mayWrite = file.Lock(0, 4);
+    if (!mayWrite) file.Close();
+  }
+  if (!mayWrite && (!file.Open(path, kReadShared) || !file.Lock(0, 4))) return false;
   _typebuf<char> image;
-  if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, image)) return false;
+  if (!ReadSettled(file, pendingPath.text, mayWrite, image)) return false;
   // Taken under the lock: no save can come between this stamp and the
   // bytes just read.
   GetFileStamp(path, section.stamp);
@@ -245,25 +351,37 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   BuildPath(nullptr, tw::kPendingFolder, pendingFolder);
   BuildPath(tw::kPendingFolder, section.name.text, pendingPath);
   _typebuf<char> current;
-  if (!ApplyPending(file, pendingPath.text) || !ReadWhole(file, current)) return false;
+  if (!ReadSettled(file, pendingPath.text, true, current)) return false;
   sFileStamp before;
   const bool haveBefore = GetFileStamp(path, before);
   // What the file holds now (another process may have saved since this
   // section was read); a foreign or damaged file contributes what decodes.
   cConfigNode merged;
   tw::ParseSectionImage(current.data, static_cast<uint32_t>(current.count), merged);
+  // This store's deletions first: what it wrote after them comes back.
+  ApplyDeletions(merged, section.deleted);
   if (!MergeChanges(merged, section.base, section.root, 0)) return false;
+  // A file the reader would refuse would lose every key of the section:
+  // such a save is refused and the file stays as it is.
+  _typebuf<char> key;
+  if (ImageSize(merged, key) + sizeof tw::kSectionMagic > tw::kMaxSectionFileSize) return false;
   _typebuf<char> image;
   if (!tw::BuildSectionImage(merged, image)) return false;
   _typebuf<char> copy;
   tw::BuildPendingCopy(current.data, static_cast<uint32_t>(current.count), image.data,
                        static_cast<uint32_t>(image.count), copy);
-  if (!CreateDirectoryLong(pendingFolder.text) ||
-      !WriteNewFile(pendingPath.text, copy.data, static_cast<uint32_t>(copy.count)))
+  // The pending copy is on the disk, under its name, before the section
+  // file is touched: a power loss in the write below finds it complete.
+  if (!CreateDirectoryLong(pendingFolder.text)) return false;
+  if (!WriteNewFile(pendingPath.text, copy.data, static_cast<uint32_t>(copy.count)) ||
+      !Durable().flushFolder(pendingFolder.text)) {
+    // A complete copy would finish this failed save at the next lock.
+    DeleteFileLong(pendingPath.text);
     return false;
+  }
   // A failure from here on leaves the complete pending copy, which the next
   // holder of the lock writes into the file.
-  if (!WriteImage(file, image.data, static_cast<uint32_t>(image.count))) return false;
+  if (!WriteImageDurably(file, image.data, static_cast<uint32_t>(image.count))) return false;
   DeleteFileLong(pendingPath.text);
   sFileStamp stamp;
   // The clock the file system stamps writes with moves in ticks of several
@@ -273,8 +391,13 @@ bool cCIAppConfig::SaveSectionFile(const char16_t* path, sConfigSection& section
   if (GetFileStamp(path, stamp) && haveBefore && stamp.writeTime <= before.writeTime &&
       SetFileWriteTime(file.Handle(), before.writeTime + 1))
     GetFileStamp(path, stamp);
-  tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), section.root);
-  section.base.CopyFrom(section.root);
+  // The tree now follows the file without being rebuilt, so that nodes
+  // handed out stay valid.
+  cConfigNode saved;
+  tw::ParseSectionImage(image.data, static_cast<uint32_t>(image.count), saved);
+  SyncTree(section.root, saved);
+  section.base.CopyFrom(saved);
+  section.deleted.Clear();
   section.stamp = stamp;
   return true;
 }
@@ -292,6 +415,8 @@ bool cCIAppConfig::CreateSectionFile(const char16_t* path) {
   AppendHex(leaf, reinterpret_cast<uintptr_t>(this) + (uint64_t{1} << 63));
   BuildPath(tw::kPendingFolder, leaf.text, temporary);
   static constexpr char kEmptySection[7] = {'Q', 'X', 'V', 'C', 0, 0, 0};
+  // Flushed before it is moved into place, so a power loss cannot leave an
+  // empty or torn file under the section's name.
   if (!WriteNewFile(temporary.text, kEmptySection, sizeof kEmptySection)) {
     DeleteFileLong(temporary.text);
     return false;
@@ -360,6 +485,7 @@ bool cCIAppConfig::WriteBytes(const void* bytes, uint32_t n, cConfigNode* node) 
   if (node == nullptr || IsTop(node) || n > static_cast<uint32_t>(tw::kConfigMaxValueSize)) return false;
   if (n == 0) {
     node->value.Reset();
+    node->written = true;
     return true;
   }
   if (bytes == nullptr) return false;
@@ -367,6 +493,7 @@ bool cCIAppConfig::WriteBytes(const void* bytes, uint32_t n, cConfigNode* node) 
   _typebuf<char> fresh(static_cast<int32_t>(n));
   std::memcpy(fresh.data, bytes, n);
   node->value = std::move(fresh);
+  node->written = true;
   return true;
 }
 
@@ -400,7 +527,33 @@ bool cCIAppConfig::DeleteKey(const char* path) {
   if (parent == nullptr) return false;
   cPackedKey key;
   key.FromText(slash + 1, -1);
-  return parent->children.EraseKey(key);
+  if (!parent->children.EraseKey(key)) return false;
+  RecordDeletion(path);
+  return true;
+}
+
+void cCIAppConfig::RecordDeletion(const char* path) {
+  const char* slash = std::strchr(path, '/');
+  _guardchar<char16_t> name;
+  Utf8ToWide(path, static_cast<int32_t>(slash - path), name);
+  cPackedKey key;
+  key.FromWide(name.text, -1);
+  sConfigSection* section = sections_.Find(key);
+  if (section == nullptr) return;
+  cConfigNode* mark = &section->deleted;
+  for (const char* part = slash + 1;;) {
+    const char* end = std::strchr(part, '/');
+    const int32_t length = end != nullptr ? static_cast<int32_t>(end - part) : static_cast<int32_t>(std::strlen(part));
+    key.FromText(part, length);
+    mark = mark->children.FindOrInsert(cPackedKey(key));
+    if (mark == nullptr) return;
+    if (mark->value.count != 0) return;  // an ancestor's deletion covers it
+    if (end == nullptr) break;
+    part = end + 1;
+  }
+  mark->children.Clear();  // the whole subtree goes
+  mark->value.Reallocate(1);
+  mark->value.data[0] = 1;
 }
 
 bool cCIAppConfig::Exists(const char* path) { return Resolve(path, false) != nullptr; }
@@ -416,7 +569,12 @@ bool cCIAppConfig::EnumKeys(const char* path, tEnumCallback callback, void* user
     n->key.ToBytes(bytes);
     text.AssignN(bytes.data, static_cast<uint32_t>(bytes.count));
     if (!callback(text.text, user)) return false;
-    // The callback may have changed the children: find the key again.
+    // The callback may have changed the children, saved, reverted, or looked
+    // something up that re-read the section from a file another process
+    // saved: then the tree it walked is gone. Find the node and the key
+    // again from the path.
+    node = Resolve(path, false);
+    if (node == nullptr) return true;
     key.FromText(text.text, -1);
     n = node->children.FindNode(key);
     if (n == nullptr) return true;

@@ -11,27 +11,38 @@
 //     was last read or written, unless it has unsaved changes: then the
 //     in-memory tree wins until Save or RevertChanged.
 //  c. Save merges: under the file's lock it reads the file as it is now and
-//     applies this store's changes to it (the differences between the
-//     section as last read and as it is in memory: values set, keys added,
-//     keys deleted). Another process's save of other keys is kept; for one
-//     key the later save wins.
+//     applies this store's changes to it: first the keys it deleted, then
+//     every value it wrote (whatever the value: writing back what was read
+//     still counts), keys it added, and keys that the section as last read
+//     had and the store no longer has. Another process's save of other keys
+//     is kept; for one key the later save wins. A save whose file would
+//     exceed tw::kMaxSectionFileSize, which the reader refuses, is refused:
+//     the file stays as it is and the section stays changed.
 //  d. A save writes a pending copy (subfolder tw::kPendingFolder, never a
 //     section) holding the new image and the file's bytes before the save,
-//     then the image over the section file in one write, then sets the file
-//     size, then deletes the copy. Whoever takes the file's lock next and
-//     finds a complete pending copy writes its image into the file first,
-//     so a save cut short by a crash or a kill leaves the old or the new
-//     content, never a torn one. The copy is written only over the bytes
+//     and flushes it to the disk; then the image over the section file in
+//     one write, then sets the file size and flushes the file; then deletes
+//     the copy. Whoever takes the file's lock next and finds a complete
+//     pending copy writes its image into the file first, so a save cut
+//     short by a crash, a kill or a power loss (hence the flushes) leaves
+//     the old or the new content, never a torn one. The copy is written only over the bytes
 //     that save left (the old bytes, the new image, or a mix of the two at
 //     the point where its write stopped): a file saved since by a program
 //     that knows nothing of pending copies is kept and the copy dropped.
 //  e. A new section file is written under a unique temporary name in the
 //     pending folder and moved into place without replacing: when another
 //     process created the file a moment before, that file is loaded.
+//  f. Loading takes read access only, so that a user who may not write a
+//     section (a machine-wide one) can still read it; write access is taken
+//     to save, and to finish an interrupted save's pending copy when there
+//     is one (without write access the copy is read as it is).
 //
 // Nodes handed out stay valid as cApplicationConfig says for a section's
 // top node (until Open or destruction); a deeper node until its key or an
-// ancestor's is deleted, or its section is re-read, reverted or saved.
+// ancestor's is deleted (by this store, or by another process when this
+// store saves or re-reads), or its section is re-read or reverted. Save
+// keeps them. EnumKeys finds its node again after each callback, so a
+// callback may save, revert or cause a re-read.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +84,10 @@ struct sConfigSection {
   // The tree as last read from or written to the file: Save applies the
   // differences between it and root to the file's current content.
   cConfigNode base;
+  // The keys this store deleted since then, as paths below the root: a node
+  // whose value is one byte marks a deleted key. Save deletes them from the
+  // file's current content before it applies root.
+  cConfigNode deleted;
 };
 
 class cCIAppConfig : public cApplicationConfig {
@@ -136,6 +151,9 @@ private:
   using tSections = cSortedTree<cPackedKey, sConfigSection>;
 
   bool SetRootFolder(const char16_t* name);
+  // Marks path (section/key/..., whose key was just erased) in its
+  // section's deletions.
+  void RecordDeletion(const char* path);
   // root folder + "/" + leaf (and + "/" + sub before it when sub is set).
   void BuildPath(const char16_t* sub, const char16_t* leaf, _guardchar<char16_t>& out) const;
   bool IsTop(const cConfigNode* node) const { return node == &top_; }

@@ -124,6 +124,11 @@ public:
   bool Lock(uint64_t offset, uint64_t length);
   bool TryLock(uint64_t offset, uint64_t length);
 
+  // Waits until the bytes written so far are on the disk, not only in the
+  // system's cache (FlushFileBuffers; natively fsync). False while closed,
+  // on a handle without write access (Win32) and when the device fails.
+  bool Flush();
+
   const char16_t* Path() const { return path_.text; }
   int Flags() const { return flags_; }
   tFileHandle Handle() const { return handle_; }
@@ -158,6 +163,10 @@ tFileHandle CreateFileLong(const char16_t* path, int flags);
 // volumes.
 bool MoveFileLong(const char16_t* from, const char16_t* to);
 bool DeleteFileLong(const char16_t* path);
+// Makes the folder's entries (files created, renamed or removed in it)
+// durable. Natively an fsync of the folder; on Windows the file system
+// journals its folders itself and this only checks that the folder exists.
+bool FlushFolderLong(const char16_t* path);
 // SetFileTimes on a raw handle.
 bool SetHandleFileTimes(tFileHandle handle, uint64_t modified, uint64_t created, uint64_t accessed);
 // Closes a raw handle; kInvalidFileHandle is ignored.

@@ -109,6 +109,16 @@ bool DeleteFileLong(const char16_t* path) {
   return ::unlink(p.c_str()) == 0;
 }
 
+bool FlushFolderLong(const char16_t* path) {
+  std::string p;
+  if (!MakeNativePath(p, path)) return false;
+  const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
 bool SetHandleFileTimes(tFileHandle handle, uint64_t modified, uint64_t created, uint64_t accessed) {
   if (modified == kKeepFileTime && created == kKeepFileTime && accessed == kKeepFileTime) return false;
   if (modified == kKeepFileTime && accessed == kKeepFileTime) {
@@ -207,3 +217,5 @@ bool cFileIO::Lock(uint64_t offset, uint64_t length) {
 bool cFileIO::TryLock(uint64_t offset, uint64_t length) {
   return IsOpen() && LockRange(Fd(handle_), offset, length, false);
 }
+
+bool cFileIO::Flush() { return IsOpen() && ::fsync(Fd(handle_)) == 0; }

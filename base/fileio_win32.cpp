@@ -75,6 +75,13 @@ bool DeleteFileLong(const char16_t* path) {
   return DeleteFileW(tw::ToWin(p.data)) == 1;
 }
 
+bool FlushFolderLong(const char16_t* path) {
+  // NTFS journals folder changes; a folder handle that FlushFileBuffers
+  // accepts needs write access and backup semantics, which an ordinary user
+  // lacks on machine-wide folders.
+  return GetPathKind(path) == tw::kPathDirectory;
+}
+
 bool SetHandleFileTimes(tFileHandle handle, uint64_t modified, uint64_t created, uint64_t accessed) {
   if (modified == kKeepFileTime && created == kKeepFileTime && accessed == kKeepFileTime) return false;
   FILETIME m, c, a;
@@ -155,3 +162,5 @@ bool cFileIO::Lock(uint64_t offset, uint64_t length) {
 bool cFileIO::TryLock(uint64_t offset, uint64_t length) {
   return IsOpen() && LockRange(handle_, offset, length, LOCKFILE_FAIL_IMMEDIATELY);
 }
+
+bool cFileIO::Flush() { return IsOpen() && FlushFileBuffers(H(handle_)) != 0; }

@@ -10,6 +10,11 @@
 //  - its standard output and error go to a pipe that a drain thread of the
 //    object reads continuously and discards, so a child that writes more
 //    than the pipe holds never blocks.
+// A child inherits exactly its own standard streams, nothing else the
+// program holds, even while another thread starts a child at the same
+// moment (Win32: a handle list; natively: every other descriptor closed in
+// the child): a pipe end that leaked into another child would keep its pipe
+// from ever reaching its end.
 // Win32 starts the command line with CreateProcessW; the native build runs
 // it through /bin/sh -c with posix_spawn, so that exit codes are those of
 // the shell: a program that cannot be found starts (Start is true) and ends

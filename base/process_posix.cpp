@@ -30,13 +30,16 @@ std::string ToUtf8(const char16_t* text) {
   return out;
 }
 
-// Runs /bin/sh -c script with arguments; stdio as the actions say. The
-// shell leads a process group of its own, so that terminating the child
-// also ends what the shell started for it.
-bool SpawnShell(const std::string& script, const char* arg, const posix_spawn_file_actions_t* actions,
-                pid_t* pid) {
+// Runs /bin/sh -c script with arguments; stdio as the actions say, which
+// also close every other descriptor in the child: it gets exactly its own
+// three, not what another thread of the parent has open at that moment
+// (close-on-exec covers our own pipes; this covers what others forgot to
+// mark). The shell leads a process group of its own, so that terminating
+// the child also ends what the shell started for it.
+bool SpawnShell(const std::string& script, const char* arg, posix_spawn_file_actions_t* actions, pid_t* pid) {
   const char* argv[] = {"sh", "-c", script.c_str(), "sh", arg, nullptr};
   if (arg == nullptr) argv[3] = nullptr;
+  if (posix_spawn_file_actions_addclosefrom_np(actions, 3) != 0) return false;
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) return false;
   bool started = false;
@@ -51,7 +54,11 @@ bool SpawnShell(const std::string& script, const char* arg, const posix_spawn_fi
 // returns at once: the started program is forgotten without a zombie.
 bool SpawnDetached(const std::string& script, const char* arg) {
   pid_t pid = 0;
-  if (!SpawnShell(script, arg, nullptr, &pid)) return false;
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  const bool started = SpawnShell(script, arg, &actions, &pid);
+  posix_spawn_file_actions_destroy(&actions);
+  if (!started) return false;
   int status = 0;
   while (waitpid(pid, &status, 0) == -1 && errno == EINTR) {
   }

@@ -23,14 +23,58 @@ constexpr DWORD kTerminateWaitMs = 5000;
 // How long stopping the drain keeps cancelling its read.
 constexpr ULONGLONG kDrainStopBoundMs = 2000;
 
+// Pipe ends are made inheritable for the moment between their creation and
+// the start of the child they are for. A child started with an explicit
+// handle list (cConProcess) takes only the handles in its list, whatever
+// else is inheritable then; one started with every inheritable handle
+// (RunCommandLine) would take another thread's pipe ends, and with them
+// keep that thread's pipes from ever reaching their end. The lock keeps the
+// two apart: shared while a cConProcess has inheritable ends, exclusive
+// around a start that inherits everything.
+SRWLOCK g_inheritLock = SRWLOCK_INIT;
+
 // CreateProcessW may write into the command line: it gets a copy.
-bool CreateChild(const char16_t* commandLine, BOOL inheritHandles, STARTUPINFOW* startup,
+bool CreateChild(const char16_t* commandLine, BOOL inheritHandles, DWORD flags, STARTUPINFOW* startup,
                  PROCESS_INFORMATION* info) {
   _guardchar<char16_t> writable(commandLine);
   if (writable.text == nullptr) return false;
   return CreateProcessW(nullptr, tw::ToWin(writable.text), nullptr, nullptr, inheritHandles,
-                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, startup, info) != 0;
+                        NORMAL_PRIORITY_CLASS | flags, nullptr, nullptr, startup, info) != 0;
 }
+
+// An attribute list naming exactly the handles a child is to inherit.
+class cHandleList {
+public:
+  cHandleList(HANDLE* handles, int count) {
+    SIZE_T size = 0;
+    // The first call only reports the size (and fails with
+    // ERROR_INSUFFICIENT_BUFFER).
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0) return;
+    storage_ = new (std::nothrow) char[size];
+    if (storage_ == nullptr) return;
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_);
+    if (InitializeProcThreadAttributeList(list, 1, 0, &size) == 0) return;
+    initialised_ = true;
+    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                  sizeof(HANDLE) * static_cast<SIZE_T>(count), nullptr, nullptr) != 0)
+      list_ = list;
+  }
+  ~cHandleList() {
+    if (initialised_) DeleteProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_));
+    delete[] storage_;
+  }
+  cHandleList(const cHandleList&) = delete;
+  cHandleList& operator=(const cHandleList&) = delete;
+
+  // Null when the list could not be made.
+  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return list_; }
+
+private:
+  char* storage_ = nullptr;
+  bool initialised_ = false;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
 
 }  // namespace
 
@@ -85,31 +129,42 @@ bool cConProcess::Start(const char16_t* commandLine) {
   inheritable.nLength = sizeof(inheritable);
   inheritable.bInheritHandle = TRUE;
 
-  // The parent's ends are made not inheritable, so that this child (and any
-  // later one) gets only its own ends.
+  AcquireSRWLockShared(&g_inheritLock);
+  // The parent's ends are made not inheritable, and the child's ends go to
+  // this child alone through its handle list: a child that another thread
+  // starts meanwhile gets neither.
   HANDLE outRead = nullptr, outWrite = nullptr, inRead = nullptr, inWrite = nullptr;
-  if (CreatePipe(&outRead, &outWrite, &inheritable, 0) == 0) return false;
+  if (CreatePipe(&outRead, &outWrite, &inheritable, 0) == 0) {
+    ReleaseSRWLockShared(&g_inheritLock);
+    return false;
+  }
   if (SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0) == 0 ||
       CreatePipe(&inRead, &inWrite, &inheritable, 0) == 0) {
     CloseHandle(outRead);
     CloseHandle(outWrite);
+    ReleaseSRWLockShared(&g_inheritLock);
     return false;
   }
   // Nothing ever writes to the child: its input is closed at once below.
   CloseHandle(inWrite);
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inRead;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = outWrite;
+  HANDLE childEnds[2] = {inRead, outWrite};
+  cHandleList handleList(childEnds, 2);
+  STARTUPINFOEXW startup = {};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = inRead;
+  startup.StartupInfo.hStdOutput = outWrite;
+  startup.StartupInfo.hStdError = outWrite;
+  startup.lpAttributeList = handleList.List();
   PROCESS_INFORMATION info = {};
-  const bool started = CreateChild(commandLine, TRUE, &startup, &info);
+  const bool started = startup.lpAttributeList != nullptr &&
+                       CreateChild(commandLine, TRUE, EXTENDED_STARTUPINFO_PRESENT, &startup.StartupInfo, &info);
   // The parent's copies of the child's ends: once closed, the pipes end
   // when the child (and what it passed them to) closes them.
   CloseHandle(inRead);
   CloseHandle(outWrite);
+  ReleaseSRWLockShared(&g_inheritLock);
   if (!started) {
     CloseHandle(outRead);
     return false;
@@ -194,7 +249,10 @@ bool RunCommandLine(const char16_t* commandLine) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateChild(commandLine, TRUE, &startup, &info)) return false;
+  AcquireSRWLockExclusive(&g_inheritLock);
+  const bool started = CreateChild(commandLine, TRUE, 0, &startup, &info);
+  ReleaseSRWLockExclusive(&g_inheritLock);
+  if (!started) return false;
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   return true;

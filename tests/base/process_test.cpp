@@ -8,6 +8,14 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "base/process_internal.h"
 #include "tests/support/handles.h"
@@ -185,6 +193,100 @@ TEST(ConProcess, CloseStopsTheDrainOfAPipeAGrandchildStillHolds) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 6s) << "Close waited for the grandchild";
   }
   EXPECT_LE(twtest::NextFreeHandleSlot(), handlesBefore + 2) << "the pipe or the drain was left behind";
+}
+
+// A pipe of the test's own whose write end any child could inherit (Win32:
+// an inheritable handle; natively: a descriptor without close-on-exec),
+// as another thread's pipe is for a moment while its child starts.
+class cInheritablePipe {
+public:
+  cInheritablePipe() {
+#ifdef _WIN32
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE r = nullptr, w = nullptr;
+    if (CreatePipe(&r, &w, &inheritable, 0) != 0) {
+      read_ = reinterpret_cast<intptr_t>(r);
+      write_ = reinterpret_cast<intptr_t>(w);
+    }
+#else
+    int ends[2];
+    if (pipe(ends) == 0) {
+      fcntl(ends[0], F_SETFL, O_NONBLOCK);
+      read_ = ends[0];
+      write_ = ends[1];
+    }
+#endif
+  }
+  ~cInheritablePipe() {
+    CloseWriteEnd();
+    Close(read_);
+  }
+  bool Made() const { return read_ != -1; }
+  void CloseWriteEnd() { Close(write_); }
+  // With the write end closed here: true when nobody else holds it either,
+  // so that the reader sees the end of the pipe.
+  bool AtEnd() const {
+#ifdef _WIN32
+    DWORD available = 0;
+    return PeekNamedPipe(reinterpret_cast<HANDLE>(read_), nullptr, 0, nullptr, &available, nullptr) == 0 &&
+           GetLastError() == ERROR_BROKEN_PIPE;
+#else
+    char byte;
+    return read(static_cast<int>(read_), &byte, 1) == 0;
+#endif
+  }
+
+private:
+  static void Close(intptr_t& h) {
+    if (h == -1) return;
+#ifdef _WIN32
+    CloseHandle(reinterpret_cast<HANDLE>(h));
+#else
+    close(static_cast<int>(h));
+#endif
+    h = -1;
+  }
+  intptr_t read_ = -1, write_ = -1;
+};
+
+// A child gets its own standard streams and nothing else that happens to be
+// inheritable while it starts.
+TEST(ConProcess, ChildGetsOnlyItsOwnHandles) {
+  cInheritablePipe other;
+  ASSERT_TRUE(other.Made());
+  cConProcess process;
+  ASSERT_TRUE(process.Start(ChildCommand("sleep 60000 0").c_str()));
+  other.CloseWriteEnd();
+  EXPECT_TRUE(other.AtEnd()) << "the child holds the write end of a pipe that is not its own";
+  process.Close();
+}
+
+// Two threads start children that write more than a pipe holds, over and
+// over: each child ends with its own code, and nothing is left open.
+TEST(ConProcess, TwoThreadsStartingChattyChildren) {
+  constexpr int kRounds = 25;
+  const int64_t handlesBefore = twtest::NextFreeHandleSlot();
+  std::vector<std::string> failures[2];
+  auto startMany = [](int thread, std::vector<std::string>* failed) {
+    for (int round = 0; round < kRounds; ++round) {
+      const int code = thread * 50 + round;
+      cConProcess process;
+      if (!process.Start(ChildCommand("write 200000 " + std::to_string(code)).c_str())) {
+        failed->push_back("round " + std::to_string(round) + ": not started");
+        continue;
+      }
+      if (!PollUntilEnded(process))
+        failed->push_back("round " + std::to_string(round) + ": did not end");
+      else if (process.ExitCode() != code)
+        failed->push_back("round " + std::to_string(round) + ": exit code " + std::to_string(process.ExitCode()));
+    }
+  };
+  std::thread first(startMany, 0, &failures[0]), second(startMany, 1, &failures[1]);
+  first.join();
+  second.join();
+  for (const auto& f : failures)
+    for (const std::string& line : f) ADD_FAILURE() << line;
+  EXPECT_LE(twtest::NextFreeHandleSlot(), handlesBefore + 2) << "pipe or process handles leak";
 }
 
 TEST(RunCommandLine, StartsAndForgets) {
