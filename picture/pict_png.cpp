@@ -115,8 +115,12 @@ int32_t cPictPNG::RowBytes(int32_t columns) const {
 
 bool cPictPNG::ReadChunksInner(cFileIOTarget* stream) {
   if (stream == nullptr || !stream->IsOpen()) return false;
-  ReleasePixels();
-  SetHighDepth(false);
+  // A header-only read (ReadInfo, GetImageInfo) leaves a decoded picture as
+  // it is.
+  if (!headerOnly_) {
+    ReleasePixels();
+    SetHighDepth(false);
+  }
   header_ = sHeader{};
   acceptedDepth_ = 0;
   colourKey_ = false;

@@ -290,6 +290,18 @@ TEST(PictPng, HeaderOnlyProbe) {
   EXPECT_TRUE(png.ReadInfo(&io, nullptr));
   io.Seek(0);
   EXPECT_FALSE(png.Load(&io));
+  // A header-only read after a decode leaves the picture alone.
+  const std::vector<uint8_t> whole = SmallPng();
+  cBufWrapperIO wio(whole.data(), static_cast<uint32_t>(whole.size()));
+  ASSERT_TRUE(png.Load(&wio));
+  int32_t w = 0, h = 0;
+  EXPECT_FALSE(png.GetImageInfo(&wio, 0, w, h));  // from where Load left off: no signature there
+  EXPECT_TRUE(png.HasPixels());
+  wio.Seek(0);
+  ASSERT_TRUE(png.GetImageInfo(&wio, 0, w, h));
+  EXPECT_EQ(w, 6);
+  EXPECT_TRUE(png.HasPixels());
+  EXPECT_EQ(png.GetWidth(), 6);
   // A broken IHDR CRC is not accepted even in header-only mode.
   file[8 + 8 + 13] ^= 0xFF;
   cBufWrapperIO io2(file.data(), static_cast<uint32_t>(file.size()));
