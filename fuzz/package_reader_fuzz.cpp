@@ -48,9 +48,11 @@ bool Writes(const cSOPKGDescription& d, std::vector<unsigned char>& image) {
 
 bool TooLong(const _guardchar<char16_t>& s) { return s.text != nullptr && Utf8ByteCount(s.text, -1) - 1 > 65535; }
 
+// A value too long, or a key of more than 65,532 bytes, whose zero padding
+// would take it past 65,535.
 bool TableTooLong(const tPkgStringTable& t) {
   for (auto* n = t.First(); n != nullptr; n = tPkgStringTable::Next(n))
-    if (TooLong(n->value)) return true;
+    if (TooLong(n->value) || n->key.count * 4 > 65535) return true;
   return false;
 }
 

@@ -168,6 +168,8 @@ bool ReadSettings(cSOPKGDescription& d, cPkgInput& in) {
     _typebuf<char> name(nameLength);
     if (!in.Bytes(name.data, nameLength)) return false;
     s->name.AssignN(name.data, nameLength);
+    // The name ends at its first zero byte: one that starts there is empty.
+    if (s->name.IsEmpty()) return false;
     // A value may be empty (a text setting with an empty text).
     if (!in.U16(valueLength) || !in.Fits(valueLength)) return false;
     s->value.Reallocate(valueLength);

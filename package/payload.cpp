@@ -212,14 +212,10 @@ int32_t AddPayloadFromStream(cFileIOTarget* source, cPayloadList& list) {
       } while (d.z.avail_out == 0 || d.z.avail_in != 0 || flush == Z_FINISH);
     }
     if (!finished || total != size) return -1;
+    _typebuf<char> bytes;
+    if (!stored.CopyToBuffer(bytes)) return -1;
     sPayload& p = list.Append();
-    if (!stored.CopyToBuffer(p.stored)) {
-      // Undo the append: the list is unchanged on failure.
-      auto* last = list.items.tail;
-      list.items.Remove(last);
-      --list.count;
-      return -1;
-    }
+    p.stored = std::move(bytes);
     p.uncompressedSize = static_cast<uint32_t>(size);
     Sha256Final(&hash, p.digest);
     return static_cast<int32_t>(list.count - 1);

@@ -52,8 +52,9 @@ public:
   }
   // A new empty record at the end; it gets index count - 1.
   sPayload& Append() {
+    sPayload& p = items.Append()->value;
     ++count;
-    return items.Append()->value;
+    return p;
   }
   // The record at index, or null past the end.
   sPayload* At(uint32_t index) const;

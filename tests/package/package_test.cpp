@@ -446,6 +446,8 @@ TEST(Package, ReaderCases) {
       {"key length 0", Pkg(PkgBytes().u8(kTagCommonTable).u8(1).u16(0).str("v").u8(0)), false},
       {"key of zero bytes only", Pkg(PkgBytes().u8(kTagCommonTable).u8(1).u16(4).u32(0).str("v").u8(0)), false},
       {"settings name length 0", Pkg(PkgBytes().u8(kTagSettings).u8(1).u16(0).u16(1).u8('v').u8(0)), false},
+      {"settings name of a zero byte", Pkg(PkgBytes().u8(kTagSettings).u8(1).u16(1).u8(0).u16(1).u8('v').u8(0)),
+       false},
       {"settings value length 0", Pkg(PkgBytes().u8(kTagSettings).u8(1).u16(1).u8('n').u16(0).u8(0)), true},
       {"settings value beyond the data", Pkg(PkgBytes().u8(kTagSettings).u8(1).u16(1).u8('n').u16(900)), false},
       {"document length 0", Pkg(PkgBytes().u8(kTagWelcome).u32(0)), false},
