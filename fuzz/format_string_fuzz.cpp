@@ -41,7 +41,16 @@ constexpr int32_t kCap = 600;
 alignas(8) const char16_t kBlank[8] = {};
 
 #define TW_ARGS8 kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, kBlank
+// Where doubles travel apart (the x86-64 System V convention: vector
+// registers first), eight doubles fill those registers, so that a %f reads
+// a known value and then pointer bits, never whatever the registers' save
+// area held. Elsewhere every argument takes one slot in order, and a double
+// there could be read as a text pointer.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define TW_ARGS 0.25, 0.5, 1.5, 2.5, -3.25, 1e300, 7.0, 1e-5, TW_ARGS8, TW_ARGS8, TW_ARGS8, TW_ARGS8
+#else
 #define TW_ARGS TW_ARGS8, TW_ARGS8, TW_ARGS8, TW_ARGS8
+#endif
 
 int32_t RunA(char* out, int32_t cap, const char* format) { return FormatA(out, cap, format, TW_ARGS); }
 int32_t RunW(char16_t* out, int32_t cap, const char16_t* format) { return FormatW(out, cap, format, TW_ARGS); }
