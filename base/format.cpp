@@ -109,8 +109,9 @@ void FormatInteger(Sink<C>& out, const Spec& sp, char conv, uint64_t magnitude, 
   const int64_t precision = sp.precision < 0 ? 1 : sp.precision;
   if (static_cast<int64_t>(n) < precision) zeros = precision - static_cast<int64_t>(n);
   if (sp.alt && base == 8 && zeros == 0 && (n == 0 || digits[0] != '0')) zeros = 1;
-  // The runtime zero-pads to the width even when a precision is given.
-  Emit(out, sp, prefix, plen, digits, n, zeros, true);
+  // With a precision the 0 flag is ignored (the runtime's documented rule,
+  // as C's): the precision alone decides the leading zeros.
+  Emit(out, sp, prefix, plen, digits, n, zeros, sp.precision < 0);
 }
 
 // ---- Exact decimal form of a double ----------------------------------------
@@ -568,9 +569,10 @@ ScanSet ParseScanSet(const C*& p) {
     ++p;
   }
   while (*p != 0 && *p != ']') {
-    const auto lo = static_cast<uint16_t>(*p);
+    // Bytes as Latin-1 units (not sign-extended), as the text's are below.
+    const auto lo = static_cast<uint16_t>(Convert<char16_t>(*p));
     if (p[1] == '-' && p[2] != 0 && p[2] != ']') {
-      const auto hi = static_cast<uint16_t>(p[2]);
+      const auto hi = static_cast<uint16_t>(Convert<char16_t>(p[2]));
       set.ranges.push_back({lo < hi ? lo : hi, lo < hi ? hi : lo});
       p += 3;
     } else {
@@ -703,12 +705,12 @@ int32_t ScanCore(const C* text, const C* format, va_list* ap) {
           const C c = in.Peek();
           if (c == 0) break;
           if ((conv == 's' || conv == 'S') && IsBlank(c)) break;
-          if (conv == '[' && !set.Accepts(static_cast<uint16_t>(c))) break;
+          if (conv == '[' && !set.Accepts(static_cast<uint16_t>(Convert<char16_t>(c)))) break;
           if (dest != nullptr) {
             if (charWidth == 1)
               static_cast<char*>(dest)[n] = Convert<char>(c);
             else
-              static_cast<char16_t*>(dest)[n] = static_cast<char16_t>(c);
+              static_cast<char16_t*>(dest)[n] = Convert<char16_t>(c);  // a byte is its Latin-1 unit
           }
           ++n;
           in.Take();

@@ -215,14 +215,16 @@ void cAESCipher::Wipe() {
 
 int32_t cAESCipher::BlockSize() const { return 16; }
 
+// Without a key schedule the rounds would still run, as a public and
+// reversible permutation that looks like ciphertext: refuse instead.
 bool cAESCipher::EncryptBlock(const void* in, void* out) {
-  if (in == nullptr || out == nullptr) return false;
+  if (in == nullptr || out == nullptr || keyBits == 0) return false;
   AesEncryptBlock(encRoundKeys, static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out));
   return true;
 }
 
 bool cAESCipher::DecryptBlock(const void* in, void* out) {
-  if (in == nullptr || out == nullptr) return false;
+  if (in == nullptr || out == nullptr || keyBits == 0) return false;
   AesDecryptBlock(decRoundKeys, static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out));
   return true;
 }

@@ -35,7 +35,8 @@ public:
   // bytes, which its destructor zeroes.
   virtual void Wipe();
   virtual int32_t BlockSize() const = 0;
-  // One block; false for a null pointer.
+  // One block; false (nothing written) for a null pointer or without a key
+  // (none set yet, or wiped).
   virtual bool EncryptBlock(const void* in, void* out) = 0;
   virtual bool DecryptBlock(const void* in, void* out) = 0;
   // A new object of the same class without a key.

@@ -31,17 +31,18 @@ bool cBlockCihperChaining::UseCipher(cBlockCipher* c) {
   return true;
 }
 
+// The new bytes are copied before the old IV is wiped and freed: they may
+// lie inside it.
 void cBlockCihperChaining::SetIV(const void* bytes, int32_t length) {
   ivPosEncrypt = 0;
   ivPosDecrypt = 0;
-  if (bytes == nullptr || length <= 0 || length != iv.count) {
-    WipeBlock(iv);
-    iv.Reset();
-  }
+  _typebuf<char> fresh;
   if (bytes != nullptr && length > 0) {
-    if (iv.data == nullptr) iv.Reallocate(length);
-    std::memcpy(iv.data, bytes, static_cast<size_t>(length));
+    fresh.Reallocate(length);
+    std::memcpy(fresh.data, bytes, static_cast<size_t>(length));
   }
+  WipeBlock(iv);
+  iv = std::move(fresh);
 }
 
 uint8_t cBlockCihperChaining::NextIvByte(int32_t* pos) {
@@ -102,7 +103,10 @@ bool cBlockCBC::Encrypt(const void* in, void* out, uint32_t length) {
       const uint8_t p = j < take ? src[j] : 0;
       w[j] = static_cast<uint8_t>(p ^ chain[j] ^ NextIvByte(&ivPosEncrypt));
     }
-    cipher->EncryptBlock(w, dst);
+    if (!cipher->EncryptBlock(w, dst)) {
+      SecureZero(w, n);
+      return false;
+    }
     std::memcpy(chain, dst, n);
     src += take;
     dst += n;
@@ -122,7 +126,10 @@ bool cBlockCBC::Decrypt(const void* in, void* out, uint32_t length) {
   uint8_t* chain = reinterpret_cast<uint8_t*>(chainDecrypt.data);
   for (; length != 0; length -= n, src += n, dst += n) {
     std::memcpy(w, src, n);  // the ciphertext survives an in-place call
-    cipher->DecryptBlock(w, dst);
+    if (!cipher->DecryptBlock(w, dst)) {
+      SecureZero(w, n);
+      return false;
+    }
     for (uint32_t j = 0; j < n; ++j) dst[j] = static_cast<uint8_t>(dst[j] ^ chain[j] ^ NextIvByte(&ivPosDecrypt));
     std::memcpy(chain, w, n);
   }

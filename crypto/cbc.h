@@ -26,9 +26,9 @@ public:
   // Deletes any owned cipher, then uses this one, which the caller keeps
   // alive. False (and no change) for null.
   virtual bool UseCipher(cBlockCipher* cipher);
-  // Both IV positions become 0. A null or empty IV, or one whose length
-  // differs from the stored one, first zeroes and frees the stored IV; the
-  // given bytes are then stored. Any length is kept.
+  // Both IV positions become 0. The given bytes (any length; null or empty
+  // for none) replace the stored IV, which is zeroed and freed; they may
+  // point into the stored IV itself.
   virtual void SetIV(const void* bytes, int32_t length);
   virtual bool Encrypt(const void* in, void* out, uint32_t length) = 0;
   virtual bool Decrypt(const void* in, void* out, uint32_t length) = 0;
@@ -52,13 +52,14 @@ public:
   bool SetCipher(tOwned<cBlockCipher> cipher) override;
   bool UseCipher(cBlockCipher* cipher) override;
   void SetIV(const void* bytes, int32_t length) override;
-  // Encrypts length bytes. False without a cipher, with a null pointer or
-  // with length 0. A last partial block is zero-padded and written whole:
+  // Encrypts length bytes. False without a cipher, with a null pointer,
+  // with length 0 or when the cipher refuses a block (it has no key). A last partial block is zero-padded and written whole:
   // out needs room for length rounded up to the block size.
   bool Encrypt(const void* in, void* out, uint32_t length) override;
   // Decrypts whole blocks; in and out may be the same buffer. False
-  // without a cipher, with a null pointer, with length 0 or with a length
-  // that is not a multiple of the block size (nothing is written then).
+  // without a cipher, with a null pointer, with length 0, with a length
+  // that is not a multiple of the block size (nothing is written then) or
+  // when the cipher refuses a block (it has no key).
   bool Decrypt(const void* in, void* out, uint32_t length) override;
 
   _typebuf<char> work;

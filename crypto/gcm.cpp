@@ -82,6 +82,10 @@ bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, cons
               const uint8_t* in, size_t length, uint8_t* out, uint8_t* tagOut, const uint8_t* expectedTag) {
   const bool decrypt = expectedTag != nullptr;
   if (ctx == nullptr || nonce == nullptr || nonceLength == 0 || (!decrypt && tagOut == nullptr)) return false;
+  // A context never keyed (or wiped) has no round count: the rounds would
+  // otherwise make a keystream anyone can compute.
+  const int32_t rounds = ctx->roundKeys.rounds;
+  if (rounds != 10 && rounds != 12 && rounds != 14) return false;
   if (aadLength != 0 && aad == nullptr) return false;
   if (length != 0 && (in == nullptr || out == nullptr)) return false;
   // The 32-bit counter allows 2^32 - 2 blocks per nonce.
@@ -182,4 +186,8 @@ bool GcmDecryptAndVerify(const sGcmCtx* ctx, const void* nonce, size_t nonceLeng
   return GcmCrypt(ctx, static_cast<const uint8_t*>(nonce), nonceLength, static_cast<const uint8_t*>(aad5), 5,
                   static_cast<const uint8_t*>(ciphertext), length, static_cast<uint8_t*>(plaintext), nullptr,
                   static_cast<const uint8_t*>(tag16));
+}
+
+void GcmWipe(sGcmCtx* ctx) {
+  if (ctx != nullptr) SecureZero(ctx, sizeof *ctx);
 }

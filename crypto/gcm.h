@@ -1,5 +1,10 @@
 // AES-GCM (SP 800-38D) as plain functions over a context record, for the
 // TLS 1.3 records: the additional data is the five-byte record header.
+//
+// GHASH runs on a 4 KiB table of multiples of H indexed by data-dependent
+// bytes, and AES on its lookup tables (see crypto/block_cipher.h): fast
+// without processor support, but not hardened against cache-timing
+// observers on the same machine.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +22,16 @@ struct sGcmCtx {
 // for a null key or ctx, or bits other than 128, 192 and 256.
 bool GcmSetKey(int32_t bits, const void* key, sGcmCtx* ctx);
 
+// Zeroes the whole context (key schedule, H table, static IV); it is then
+// refused by the functions below until keyed again. Null is ignored.
+void GcmWipe(sGcmCtx* ctx);
+
 // Encrypts length bytes and writes the 16-byte tag. The nonce is usually
 // 12 bytes; other non-zero lengths are hashed into the counter block as the
 // standard prescribes. aad5 is exactly five bytes. out may equal in.
 // False (nothing written) for a null ctx, nonce, aad5 or tag, a zero nonce
-// length, or null data pointers with a non-zero length.
+// length, null data pointers with a non-zero length, or a context that was
+// never keyed (zero-initialised: sGcmCtx ctx{}) or was wiped.
 bool GcmEncryptAndTag(const sGcmCtx* ctx, const void* nonce, size_t nonceLength, const void* aad5,
                       const void* plaintext, size_t length, void* ciphertext, void* tag16);
 

@@ -11,7 +11,9 @@ namespace {
 
 using tHmac = void (*)(const void*, size_t, const void*, size_t, void*);
 
-// The working buffer holds T(i-1) | info | i; T(1) has no predecessor.
+// The working buffer holds T(i-1) | info | i; T(1) has no predecessor. The
+// output is gathered apart and written at the end, so out may overlap prk
+// or info (as HMAC allows its out to overlap key and message).
 bool Expand(tHmac hmac, size_t hashLength, const void* prk, const void* info, size_t infoLength, void* out,
             size_t outLength) {
   if (out == nullptr || outLength == 0 || prk == nullptr) return false;
@@ -22,8 +24,9 @@ bool Expand(tHmac hmac, size_t hashLength, const void* prk, const void* info, si
   if (infoLength > 0x7fffffff - hashLength - 1) return false;
 
   _typebuf<uint8_t> work(static_cast<int32_t>(hashLength + infoLength + 1));
+  _typebuf<uint8_t> result(static_cast<int32_t>(outLength));
   uint8_t t[64];
-  uint8_t* dst = static_cast<uint8_t*>(out);
+  uint8_t* dst = result.data;
   size_t done = 0;
   for (uint32_t i = 1; done < outLength; ++i) {
     size_t used = 0;
@@ -40,6 +43,8 @@ bool Expand(tHmac hmac, size_t hashLength, const void* prk, const void* info, si
     std::memcpy(dst + done, t, take);
     done += take;
   }
+  std::memcpy(out, result.data, outLength);
+  SecureZero(result.data, outLength);
   SecureZero(t, sizeof t);
   return true;
 }

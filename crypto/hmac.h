@@ -19,7 +19,8 @@ void HmacSha384(const void* key, size_t keyLength, const void* message, size_t m
 
 // HKDF-Expand with the 32- or 48-byte pseudo-random key prk. False, with
 // nothing written, when out or prk is null, outLength is 0 or above 255
-// times the hash length, or info is null with a non-zero infoLength.
+// times the hash length, or info is null with a non-zero infoLength. prk and
+// info are read completely before out is written, so out may overlap them.
 bool HkdfExpandSha256(const void* prk, const void* info, size_t infoLength, void* out, size_t outLength);
 bool HkdfExpandSha384(const void* prk, const void* info, size_t infoLength, void* out, size_t outLength);
 

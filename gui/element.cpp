@@ -438,11 +438,14 @@ void cChildElement::Invalidate(const sRect* rect) {
   }
   // Edges beyond the element are cut to its size; the exclusive right and
   // bottom edges may equal it, so the last column and row are repainted too.
-  sEdges e{rect->x, rect->y, rect->x + rect->width, rect->y + rect->height};
-  e.left = std::min(e.left, width_);
-  e.right = std::min(e.right, width_);
-  e.top = std::min(e.top, height_);
-  e.bottom = std::min(e.bottom, height_);
+  // The far edges are summed in 64 bits: a rectangle reaching past the top
+  // of the 32-bit range is cut like any other, not wrapped to a negative.
+  auto farEdge = [](int32_t start, int32_t extent, int32_t limit) {
+    const int64_t edge = int64_t(start) + extent;
+    return int32_t(std::clamp<int64_t>(edge, INT32_MIN, limit));
+  };
+  sEdges e{std::min(rect->x, width_), std::min(rect->y, height_), farEdge(rect->x, rect->width, width_),
+           farEdge(rect->y, rect->height, height_)};
   InvalidateRect(&e);
 }
 

@@ -4,6 +4,9 @@
 // OnAction cannot deadlock.
 #include "gui/element.h"
 
+#include "base/fault_trap.h"
+#include "gui/wnd_lite.h"
+
 namespace tw {
 cCriticalSection& ActionLock() {
   static cCriticalSection lock;
@@ -155,16 +158,28 @@ bool cChildElement::RunSent(cChildElement* element) {
     element->directQueue_.Reset();
   }
   bool all = true;
-  for (cListItem* i = local.head; i != nullptr; i = i->next) {
-    auto* action = static_cast<cChildAction*>(i);
-    // An action of an element that went away is not reported as handled:
-    // its deletion below wakes a sender with the cancelled answer.
-    if (!IsLive(element)) {
-      all = false;
-      continue;
+  auto runBatch = [&] {
+    for (cListItem* i = local.head; i != nullptr; i = i->next) {
+      auto* action = static_cast<cChildAction*>(i);
+      // An action of an element that went away is not reported as handled:
+      // its deletion below wakes a sender with the cancelled answer.
+      if (!IsLive(element)) {
+        all = false;
+        continue;
+      }
+      all = element->OnAction(element, action) && all;
+      action->Done();
     }
-    all = element->OnAction(element, action) && all;
-    action->Done();
+  };
+  // A processor fault in a handler is recovered without unwinding: were it
+  // left to the window's guard, this frame and the batch would be abandoned
+  // and the senders of the faulty action and of those behind it would wait
+  // for ever. Recovered here, the batch is still whole: its deletion on the
+  // way out wakes each of them with the cancelled answer.
+  tw::cFaultTrap trap;
+  if (!trap.Run(runBatch)) {
+    tw::LogRecoveredFault(trap.Fault());
+    return false;
   }
   return all;
 }

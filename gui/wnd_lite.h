@@ -36,6 +36,8 @@ using tPathList = cSimpleList<_guardchar<char16_t>>;
 
 namespace tw {
 
+struct sFaultRecord;
+
 // One wheel delivery: count notches in one direction; count 0 means that
 // nothing is delivered yet.
 struct sWheelNotches {
@@ -86,6 +88,12 @@ int32_t WriteCrashLog(uint32_t code, uint64_t address);
 // result is body's. Nests: a fault is handled by the innermost guard of the
 // thread. Win32 build only (natively body runs unguarded).
 intptr_t RunGuarded(intptr_t (*body)(void* context), void* context);
+
+// Logs, as RunGuarded logs its own, a fault that a trap inside a message
+// handler recovered from (the handler's frames abandoned) so that it could
+// release what the guard's recovery would leave waiting. Natively faults are
+// never recovered and this does nothing.
+void LogRecoveredFault(const sFaultRecord& fault);
 
 }  // namespace tw
 

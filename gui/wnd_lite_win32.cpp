@@ -175,6 +175,8 @@ intptr_t RunGuarded(intptr_t (*body)(void*), void* context) {
   return call.result;
 }
 
+void LogRecoveredFault(const sFaultRecord& fault) { WriteCrashLog(fault.code, LoggedAddress(fault.address)); }
+
 }  // namespace tw
 
 // ---- Class registration ---------------------------------------------------

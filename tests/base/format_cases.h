@@ -40,7 +40,7 @@ inline const Case kCases[] = {
     {"% d", kInt, 5, 0, nullptr, 0, 0, " 5"},
     {"%.3d", kInt, 7, 0, nullptr, 0, 0, "007"},
     {"%6.3d|", kInt, -7, 0, nullptr, 0, 0, "  -007|"},
-    {"%06.3d|", kInt, 7, 0, nullptr, 0, 0, "000007|"},  // the 0 flag holds beside a precision
+    // The 0 flag beside an integer precision: see format_test.cpp.
     {"%.0d|", kInt, 0, 0, nullptr, 0, 0, "|"},
     {"%-05d|", kInt, 3, 0, nullptr, 0, 0, "3    |"},
     {"%u", kUInt, 4294967295LL, 0, nullptr, 0, 0, "4294967295"},

@@ -114,6 +114,36 @@ TEST(Aes, WipeZeroesEveryKeyDependentValue) {
   EXPECT_TRUE(AllZero(aes.key.data, 32));
 }
 
+// Without a key (never set, or wiped) the rounds would still run as a
+// public, reversible permutation: both directions refuse and write nothing.
+TEST(Aes, RefusesToRunWithoutAKey) {
+  cAESCipher fresh, wiped;
+  const Bytes key = Hex("2b7e151628aed2a6abf7158809cf4f3c");
+  ASSERT_TRUE(wiped.SetKey(key.data(), 128));
+  wiped.Wipe();
+  for (cAESCipher* aes : {&fresh, &wiped}) {
+    uint8_t in[16] = {1, 2, 3}, out[16];
+    std::memset(out, 0xcc, sizeof out);
+    EXPECT_FALSE(aes->EncryptBlock(in, out));
+    EXPECT_FALSE(aes->DecryptBlock(in, out));
+    EXPECT_EQ(ToHex(out, 16), std::string(32, 'c'));
+  }
+  // A key set again after the wipe works as before.
+  ASSERT_TRUE(wiped.SetKey(key.data(), 128));
+  uint8_t in[16] = {}, out[16];
+  EXPECT_TRUE(wiped.EncryptBlock(in, out));
+  EXPECT_EQ(ToHex(out, 16), "7df76b0c1ab899b33e42f047b91b546f");
+
+  // CBC over a keyless cipher refuses as well.
+  cBlockCBC cbc;
+  ASSERT_TRUE(cbc.SetCipher(tOwned<cBlockCipher>(new cAESCipher())));
+  uint8_t data[32] = {}, sink[32];
+  std::memset(sink, 0xcc, sizeof sink);
+  EXPECT_FALSE(cbc.Encrypt(data, sink, 32));
+  EXPECT_FALSE(cbc.Decrypt(data, sink, 32));
+  EXPECT_EQ(ToHex(sink, 32), std::string(64, 'c'));
+}
+
 // The destructor wipes too: the object is built in storage that outlives
 // it, and the key bytes are seen through the allocator on their way out.
 const void* g_watched = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "crypto/gcm_internal.h"
@@ -123,6 +124,35 @@ TEST(Gcm, EveryFlippedBitFailsVerification) {
         << "additional data bit " << bit;
     aad[bit / 8] ^= uint8_t(1 << (bit % 8));
   }
+}
+
+// A context never keyed, or wiped, would still "encrypt" with an all-zero
+// schedule anyone can compute: both directions refuse and write nothing.
+TEST(Gcm, RefusesAnUnkeyedOrWipedContext) {
+  sGcmCtx fresh{}, wiped{};
+  const Bytes key = Hex("feffe9928665731c6d6a8f9467308308");
+  ASSERT_TRUE(GcmSetKey(128, key.data(), &wiped));
+  wiped.staticIv[3] = 7;
+  GcmWipe(&wiped);
+  const Bytes zero(sizeof(sGcmCtx), 0);
+  EXPECT_EQ(ToHex(reinterpret_cast<const uint8_t*>(&wiped), sizeof wiped), ToHex(zero)) << "wipe left key material";
+  GcmWipe(nullptr);
+  for (sGcmCtx* ctx : {&fresh, &wiped}) {
+    uint8_t nonce[12] = {}, aad[5] = {}, data[20] = {1, 2, 3}, out[20], tag[16];
+    std::memset(out, 0xcc, sizeof out);
+    std::memset(tag, 0xcc, sizeof tag);
+    EXPECT_FALSE(GcmEncryptAndTag(ctx, nonce, 12, aad, data, 20, out, tag));
+    EXPECT_FALSE(GcmDecryptAndVerify(ctx, nonce, 12, aad, data, 20, out, tag));
+    EXPECT_FALSE(GcmEncryptAndTag(ctx, nonce, 12, aad, nullptr, 0, nullptr, tag));
+    EXPECT_EQ(ToHex(out, 20), std::string(40, 'c'));
+    EXPECT_EQ(ToHex(tag, 16), std::string(32, 'c'));
+  }
+  // Keyed again after the wipe: SP 800-38D test case 2's tag.
+  ASSERT_TRUE(GcmSetKey(128, Hex("00000000000000000000000000000000").data(), &wiped));
+  uint8_t nonce[12] = {}, block[16] = {}, out[16], tag[16];
+  ASSERT_TRUE(tw::crypto::GcmCrypt(&wiped, nonce, 12, nullptr, 0, block, 16, out, tag, nullptr));
+  EXPECT_EQ(ToHex(out, 16), "0388dace60b6a392f328c2b971b2fe78");
+  EXPECT_EQ(ToHex(tag, 16), "ab6e47d42cec13bdf53a67b21257bddf");
 }
 
 TEST(Gcm, RefusedArguments) {

@@ -117,6 +117,44 @@ TEST(Hkdf, Rfc5869Sha256) {
   }
 }
 
+// Output overlapping the key or the info: each later block used to be made
+// from a key or info already overwritten by the blocks before it. Every
+// overlap gives the bytes a separate output gets.
+TEST(Hkdf, OutputMayOverlapKeyOrInfo) {
+  struct sCase {
+    bool sha384;
+    int outAt;  // offset of out in the shared buffer
+    int prkAt;
+    int infoAt;  // -1: info elsewhere
+    size_t infoLength, outLength;
+  };
+  const sCase cases[] = {
+      {false, 0, 0, -1, 10, 100},     // out starts on the key
+      {false, 16, 0, -1, 10, 100},    // out runs into the key's tail
+      {false, 0, 40, -1, 10, 100},    // the key lies past out's first block
+      {false, 0, 200, 0, 30, 100},    // out over the info
+      {false, 10, 200, 0, 30, 100},   // out over the middle of the info
+      {true, 0, 0, 48, 20, 150},      // both, SHA-384
+      {true, 60, 0, 48, 20, 150},
+  };
+  for (const sCase& c : cases) {
+    const size_t hashLength = c.sha384 ? 48 : 32;
+    auto expand = c.sha384 ? &HkdfExpandSha384 : &HkdfExpandSha256;
+    Bytes buffer(512);
+    for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = uint8_t(i * 37 + 11);
+    Bytes external(64);
+    for (size_t i = 0; i < external.size(); ++i) external[i] = uint8_t(0x90 + i);
+    const uint8_t* info = c.infoAt < 0 ? external.data() : buffer.data() + c.infoAt;
+    const Bytes prk(buffer.begin() + c.prkAt, buffer.begin() + c.prkAt + hashLength);
+    const Bytes infoCopy(info, info + c.infoLength);
+    Bytes expected(c.outLength);
+    ASSERT_TRUE(expand(prk.data(), infoCopy.data(), c.infoLength, expected.data(), c.outLength));
+    ASSERT_TRUE(expand(buffer.data() + c.prkAt, info, c.infoLength, buffer.data() + c.outAt, c.outLength));
+    EXPECT_EQ(ToHex(buffer.data() + c.outAt, c.outLength), ToHex(expected))
+        << "out at " << c.outAt << ", key at " << c.prkAt << ", info at " << c.infoAt;
+  }
+}
+
 // 1200 bytes: 38 rounds of the counter.
 TEST(Hkdf, LongOutput) {
   const auto records = twtest::ReadVectors("hkdf-generated.txt", "COUNT");

@@ -278,6 +278,38 @@ TEST(ElementInvalidation, EdgesAreCutToTheElementAndFollowTheScroll) {
   EXPECT_EQ(host.invalidated.size(), 2u);
 }
 
+// Far edges past the top of the 32-bit range are cut to the element, not
+// wrapped to a negative edge (which dropped the request, and is undefined).
+TEST(ElementInvalidation, HugeRectanglesAreCutNotWrapped) {
+  cTestHost host;
+  auto* top = new Probe("top");
+  host.Host(top, 400, 300);
+  Probe child;
+  ASSERT_TRUE(top->AddChild(&child, 30, 40, 100, 50, 0));
+  struct sCase {
+    sRect rect;
+    bool reaches;
+    sEdges edges;  // in the window
+  };
+  const sCase cases[] = {
+      {{10, 5, INT32_MAX, INT32_MAX}, true, {40, 45, 130, 90}},
+      {{INT32_MAX, 0, INT32_MAX, 10}, true, {130, 40, 130, 50}},  // starts past the element: empty
+      {{0, 20, 50, INT32_MAX - 10}, true, {30, 60, 80, 90}},
+      {{20, 0, INT32_MAX - 19, 1}, true, {50, 40, 130, 41}},
+      {{5, 5, INT32_MIN, 10}, false, {}},  // negative width: nothing
+  };
+  for (const sCase& c : cases) {
+    host.invalidated.clear();
+    child.Invalidate(&c.rect);
+    if (!c.reaches) {
+      EXPECT_TRUE(host.invalidated.empty()) << c.rect.x << "," << c.rect.width;
+      continue;
+    }
+    ASSERT_EQ(host.invalidated.size(), 1u) << c.rect.x << "," << c.rect.width;
+    EXPECT_EQ(host.invalidated[0], c.edges) << c.rect.x << "," << c.rect.width;
+  }
+}
+
 TEST(ElementInvalidation, ResizeInvalidatesFullRepaintChildrenWhole) {
   cTestHost host;
   auto* top = new Probe("top");
