@@ -7,25 +7,21 @@
 cHttpTransport::~cHttpTransport() { Close(); }
 
 uint32_t cHttpTransport::Send(const void* data, uint32_t length) {
-  if (tlsState_ != kTlsNone) {
-    SetLastError(kSocketCallFailed);
-    return 0;
-  }
+  if (tlsState_ != kTlsNone) return SendTls(data, length);
   return cTCPSocket::Send(data, length);
 }
 
 uint32_t cHttpTransport::Receive(void* buffer, uint32_t length, const sSocketTimeout* timeout) {
-  if (tlsState_ != kTlsNone) {
-    SetLastError(kSocketCallFailed);
-    return 0;
-  }
+  if (tlsState_ != kTlsNone) return ReceiveTls(buffer, length);
   return cTCPSocket::Receive(buffer, length, timeout);
 }
 
-bool cHttpTransport::Handshake() { return false; }
-
 bool cHttpTransport::Connect(const uint8_t address[4], uint16_t port, uint32_t timeoutMs) {
   tlsState_ = kTlsNone;
+  cipherSuite_ = 0xFFFF;
+  leftover_.clear();
+  leftoverPos_ = 0;
+  headerPending_ = false;
   if (!cTCPClient::Connect(address, port, timeoutMs)) return false;
   if (tlsWanted_ && !Handshake()) {
     Close();

@@ -4,17 +4,20 @@
 // connects, sends, reads and closes, so one transport serves a request and
 // its redirect in turn.
 //
-// TLS ("https://") is not part of this build: a request that wants it fails
-// at the handshake step of Connect (the connection is closed, code 1), and
-// nothing is ever sent in clear to a TLS address. Send and Receive carry
-// plain bytes in TLS state 0, the only state there is so far;
-// CheckCertificate and CheckCertificateVerify are the hooks a handshake
-// will ask (the base versions accept).
+// TLS ("https://"): Connect runs the client handshake (x25519 key exchange;
+// TLS 1.3 with AES-GCM, or TLS 1.2 ECDHE_RSA with AES-CBC) and Send and
+// Receive then carry application data in records. A failed handshake closes
+// the connection, so nothing is ever sent in clear to a TLS address.
+// CheckCertificate and CheckCertificateVerify are the hooks the handshake
+// asks (the base versions accept).
 #pragma once
 
 #include <cstdint>
 
+#include <vector>
+
 #include "base/guardchar.h"
+#include "crypto/gcm.h"
 #include "net/http_request.h"
 #include "net/http_response.h"
 #include "net/tcp_socket.h"
@@ -60,12 +63,45 @@ public:
   int32_t TlsState() const { return tlsState_; }
   uint16_t CipherSuite() const { return cipherSuite_; }
 
-private:
-  // The TLS handshake; none exists in this build, so it fails.
+  // The handshake steps; public so that tests drive them over scripted
+  // connections.
   bool Handshake();
+  // Sends the ClientHello record (kept in helloRecord for the transcript)
+  // with a fresh client random and the given public key.
+  bool SendClientHello(std::vector<uint8_t>& helloRecord, const uint8_t publicKey[32], uint8_t clientRandom[32]);
+  // Reads the ServerHello record: server random, the x25519 key share (TLS
+  // 1.3 only), the record body for the transcript and whether the server
+  // chose TLS 1.2. The suite is stored.
+  bool ReadServerHello(uint8_t serverRandom[32], uint8_t serverKey[32], std::vector<uint8_t>& message, bool* tls12);
+  // One unencrypted record with version 03 03.
+  bool ReadPlainRecord(uint8_t* type, std::vector<uint8_t>& body);
+  // One TLS 1.3 record: the whole opened plaintext (inner type and any
+  // padding included).
+  bool ReadRecord13(std::vector<uint8_t>& plaintext, uint64_t sequence, const sGcmCtx& ctx);
+  // Seals plaintext (inner type appended) and sends it in one send.
+  bool SendRecord13(const uint8_t* plaintext, uint32_t length, uint64_t sequence, const sGcmCtx& ctx);
+
+private:
+  bool Handshake13(const std::vector<uint8_t>& helloRecord, const std::vector<uint8_t>& serverHello,
+                   const uint8_t shared[32]);
+  // The five-byte header of the next record; one read ahead is kept here.
+  bool ReadHeader(uint8_t header[5]);
+  uint32_t SendAll(const void* data, uint32_t length);
+  uint32_t SendTls(const void* data, uint32_t length);
+  uint32_t ReceiveTls(void* buffer, uint32_t length);
 
   _guardchar<char> hostName_;
   int32_t tlsState_ = kTlsNone;
   uint8_t tlsWanted_ = 0;
   uint16_t cipherSuite_ = 0xFFFF;
+  sGcmCtx readCtx_{};
+  sGcmCtx writeCtx_{};
+  uint64_t sendSequence_ = 0;
+  uint64_t receiveSequence_ = 0;
+  std::vector<uint8_t> sendBuffer_;
+  // The last record's content not yet handed out, and the read position.
+  std::vector<uint8_t> leftover_;
+  size_t leftoverPos_ = 0;
+  uint8_t pendingHeader_[5] = {};
+  bool headerPending_ = false;
 };

@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Building and testing natively, benchmarks and fuzzing.
 packages=(
-  cmake ninja-build g++ clang make python3
+  cmake ninja-build g++ clang make python3 openssl iproute2
   libgtest-dev googletest libbenchmark-dev
   zlib1g-dev libopenjp2-7-dev libssl-dev libpng-dev libspng-dev
   tzdata curl

@@ -1,7 +1,7 @@
 // Requests end to end against the loopback test server (tests/net/
 // http_server.py): the exact bytes that go out, bodies of every framing,
 // answers cut short at every byte, heads in many small writes, redirects,
-// a silent server and TLS addresses.
+// a silent server and a TLS address whose server speaks no TLS.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -235,8 +235,8 @@ TEST(HttpTransport, ReceiveRawReadsExactlyFromTheSocket) {
 }
 
 TEST(HttpTransport, FailuresBeforeAnyAnswer) {
-  // TLS is not built yet: an https address fails instead of going out in
-  // clear.
+  // An https address whose server speaks no TLS fails the handshake
+  // instead of going out in clear.
   Result r = Fetch("https://127.0.0.1:" + std::to_string(Server().Port()) + "/bytes/10");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.code, kSocketCallFailed);
