@@ -4,7 +4,11 @@
 #include <memory>
 #include <new>
 
+#include "picture/pict_dib.h"
+#include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
+#include "picture/pict_ppm.h"
+#include "picture/pict_tga.h"
 
 namespace {
 
@@ -13,12 +17,8 @@ cPictBase* Make() {
   return new T();
 }
 
-// The DIB header detection from the stream's position: the BMP and DIB
-// decoders' own, not built yet.
-bool DetectDibHeader(cFileIOTarget*, sPictInfo*) { return false; }
-
 bool DetectBmp(cFileIOTarget* stream, sPictInfo* info) {
-  return CheckBmpFileHeader(stream) && DetectDibHeader(stream, info);
+  return CheckBmpFileHeader(stream) && cPictDIB::Detect(stream, info);
 }
 
 // The probe order is part of the format recognition: a stream that several
@@ -28,13 +28,13 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatJPEG, nullptr, nullptr},
     {kPictFormatPNG, &cPictPNG::Detect, &Make<cPictPNG>},
     {kPictFormatGIF, nullptr, nullptr},
-    {kPictFormatBMP, &DetectBmp, nullptr},
-    {kPictFormatDIB, nullptr, nullptr},
+    {kPictFormatBMP, &DetectBmp, &Make<cPictBMP>},
+    {kPictFormatDIB, &cPictDIB::Detect, &Make<cPictDIB>},
     {kPictFormatICO, nullptr, nullptr},
     {kPictFormatJP2, nullptr, nullptr},
     {kPictFormatJ2K, nullptr, nullptr},
     {kPictFormatICNS, nullptr, nullptr},
-    {kPictFormatTGA, nullptr, nullptr},
+    {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
     {kPictFormatMRW, nullptr, nullptr},
     {kPictFormatRWL, nullptr, nullptr},
     {kPictFormatORF, nullptr, nullptr},
@@ -53,8 +53,8 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatDNG, nullptr, nullptr},
     {kPictFormatTIFF_EP, nullptr, nullptr},
     {kPictFormatTIFF, nullptr, nullptr},
-    {kPictFormatPPM, nullptr, nullptr},
-    {kPictFormatPCX, nullptr, nullptr},
+    {kPictFormatPPM, &cPictPPM::Detect, &Make<cPictPPM>},
+    {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
     {kPictFormatDICOM, nullptr, nullptr},
     {kPictFormatDICOMLegacy, nullptr, nullptr},
     {kPictFormatJBIG2, nullptr, nullptr},
