@@ -31,3 +31,24 @@ if [[ ! -x "$exe" ]]; then
   [[ $shown -eq 1 ]] || echo "  Run 'make test' first to get pictures of the GUI tests to look at."
   exit 0
 fi
+
+# The program exists: show what it does today under Wine, and what it cannot
+# do yet. The demo's prefix is its own, beside the tests' one.
+export TW_WINEPREFIX="$root/$build/$flavour/demo-wineprefix"
+export TW_WINEARCH="$flavour"
+echo "Built: the program $build/$flavour/tarnwick.exe."
+echo "Preparing a Wine prefix for the demo (first time: a minute or so)..."
+"$root/scripts/wine-prefix.sh" setup >/dev/null
+trap '"$root/scripts/wine-prefix.sh" cleanup >/dev/null' EXIT
+record=$(mktemp)
+if "$root/scripts/wine.sh" "$exe" version >"$record" 2>/dev/null; then
+  echo "tarnwick.exe version -> its 16-byte version record:"
+  od -An -tx1 "$record"
+else
+  echo "tarnwick.exe version failed (exit $?)."
+fi
+rm -f "$record"
+echo "Not built yet: the builder verb \"make\" (it needs the scenario compiler and"
+echo "  setup builder), silent installation (verb \"silent\"), uninstall and the"
+echo "  software manager, so no setup file is made or installed yet."
+
