@@ -164,3 +164,63 @@ bool WriteCmdBlock(uint8_t* block, uint32_t blockOffset, uint32_t cleanLength,
   }
   return put(tw::kCmdBlockEndOffset, nullptr, 0);
 }
+
+namespace {
+
+constexpr uint32_t kTransfer = 64 * 1024;
+
+// Copies program bytes [from, to) to target through buffer.
+bool CopyRange(cFileIOTarget* program, cFileIOTarget* target, uint8_t* buffer, uint64_t from, uint64_t to) {
+  if (!program->Seek(from)) return false;
+  for (uint64_t at = from; at < to;) {
+    const uint32_t n = static_cast<uint32_t>(to - at < kTransfer ? to - at : kTransfer);
+    if (!program->ReadExact(buffer, n) || !target->WriteExact(buffer, n)) return false;
+    at += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CopyCleanFromBlock(const uint8_t* block, cFileIOTarget* program, cFileIOTarget* target) {
+  if (block == nullptr || program == nullptr || target == nullptr) return false;
+  auto buffer = std::make_unique<uint8_t[]>(kTransfer);
+  const uint64_t size = program->GetSize();
+  if (block[0] == tw::kCmdBlockTemplate) return CopyRange(program, target, buffer.get(), 0, size);
+  if (block[0] != tw::kCmdBlockAppended && block[0] != tw::kCmdBlockOtherFile) return false;
+  const uint32_t blockOffset = U32At(block + 260);
+  const uint32_t cleanLength = U32At(block + 264);
+  if (size < cleanLength) return false;
+  uint64_t position = 0;
+  uint32_t at = tw::kCmdBlockRecordsAt;
+  for (;;) {
+    if (tw::kCmdBlockSize - at < 6) return false;
+    const uint32_t offset = U32At(block + at);
+    const uint32_t n = static_cast<uint32_t>(block[at + 4] | block[at + 5] << 8);
+    if (tw::kCmdBlockSize - at < 6u + n) return false;
+    if (offset == tw::kCmdBlockEndOffset) {
+      return n == 0 && position <= cleanLength && CopyRange(program, target, buffer.get(), position, cleanLength);
+    }
+    if (offset < position) return false;
+    if (offset > position) {
+      // Nothing may be copied from beyond the clean program.
+      if (offset > cleanLength || !CopyRange(program, target, buffer.get(), position, offset)) return false;
+      position = offset;
+    }
+    if (offset == blockOffset) {
+      if (n != 0 || !target->WriteExact(CmdBlockTemplate(), tw::kCmdBlockSize)) return false;
+      position += tw::kCmdBlockSize;
+    } else {
+      if (n != 0 && !target->WriteExact(block + at + 6, n)) return false;
+      position += n;
+    }
+    at += 6 + n;
+  }
+}
+
+bool CopyCleanManager(const char16_t* programPath, cFileIOTarget* target) {
+  if (target == nullptr || programPath == nullptr) return false;
+  cFileIO program;
+  if (!program.Open(programPath, kFileRead)) return false;
+  return CopyCleanFromBlock(OwnCmdBlock(), &program, target);
+}

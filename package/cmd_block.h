@@ -77,3 +77,13 @@ struct sCmdPatch {
 // unspecified, when they are not or when the records do not fit.
 bool WriteCmdBlock(uint8_t* block, uint32_t blockOffset, uint32_t cleanLength,
                    const sCmdPatch* patches, int32_t patchCount);
+
+// Writes the clean copy of the running program's file (the program as it
+// was before the builder filled the block, patched the header and replaced
+// the version resource) to target. False for a null target, a file that
+// cannot be opened, a block of kind 0 or above 2, a file shorter than the
+// clean length, a damaged record table or a failed read or write; the
+// target then holds a partial copy.
+bool CopyCleanManager(const char16_t* programPath, cFileIOTarget* target);
+// The same for a given block (8,192 bytes) and program stream.
+bool CopyCleanFromBlock(const uint8_t* block, cFileIOTarget* program, cFileIOTarget* target);
