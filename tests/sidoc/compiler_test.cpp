@@ -545,8 +545,8 @@ TEST_F(Driver, RelativePathsNeedAFolder) {
 }
 
 TEST(SeedCorpus, EverySeedLoads) {
-  // The loader fuzz target's seeds are valid documents (PNG pictures become
-  // empty slots without a decoder).
+  // The loader fuzz target's seeds are valid documents, their PNG picture
+  // included.
   for (const char* name : {"plain.doc", "two_languages.doc", "boxes.doc", "links.doc", "nested.doc"}) {
     const std::string bytes = twtest::ReadFileText(twtest::SourcePath(std::string("fuzz/corpus/sidoc_loader/") + name));
     cSiDocLoader loader;
