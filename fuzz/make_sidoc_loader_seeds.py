@@ -43,6 +43,18 @@ def table(raw, compress=True):
     return struct.pack("<I", len(data)) + data
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def tiny_png():
+    # 2 x 2, 8-bit RGB, each row with filter byte 0.
+    rows = b"\x00" + bytes([255, 0, 0, 0, 255, 0]) + b"\x00" + bytes([0, 0, 255, 255, 255, 255])
+    ihdr = struct.pack(">IIBBBBB", 2, 2, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", ihdr) + png_chunk(b"IDAT", zlib.compress(rows, 9))
+            + png_chunk(b"IEND", b""))
+
+
 def doc(bodies, fonts=b"", strings=b"", pictures=b""):
     out = b"QXVHDOCF"
     for lang, body in bodies:
@@ -63,7 +75,7 @@ def font(face, w, h, style):
 
 def main():
     os.makedirs(OUT, exist_ok=True)
-    png = b"\x89PNG\r\n\x1a\n" + bytes(24)
+    png = tiny_png()
     words = b"".join(text(w) for w in "The quick brown fox jumps over the lazy dog".split())
     seeds = {
         "plain.doc": doc([(0, words + END)]),

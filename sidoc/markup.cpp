@@ -268,7 +268,10 @@ bool cMarkupCompiler::RegisterPicture(const std::u16string& source, uint16_t& id
     return Fail("unable to load IMG");
   }
   if (!file.Seek(0) || !file.ReadExact(bytes.data, static_cast<uint32_t>(size))) return Fail("unable to read IMG");
-  if (DecodeDocumentPicture(bytes.data, static_cast<uint32_t>(size), nullptr) == eDocPictureResult::kUnrecognised)
+  // kFailed: it looks like a form the factory decodes, but the factory does
+  // not accept it; the loader would refuse the document.
+  const eDocPictureResult recognised = DecodeDocumentPicture(bytes.data, static_cast<uint32_t>(size), nullptr);
+  if (recognised == eDocPictureResult::kUnrecognised || recognised == eDocPictureResult::kFailed)
     return Fail("unable to recognize IMG");
   const uint8_t length[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
                              static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};

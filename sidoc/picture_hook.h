@@ -1,13 +1,12 @@
 // The one place where documents turn picture files into pixels.
 //
-// HOOK (picture factory): the picture library's factory is not part of the
-// build yet. Until it is, DecodeDocumentPicture runs a stand-in that
-// recognises PNG, JPEG, GIF and BMP files by their signatures and decodes
-// none of them: the loader then keeps an empty picture slot, and the picture
-// box shows as an empty box of its stated size. When the factory lands, the
-// stand-in's body becomes "create an unloaded decoder, load, take the 32-bit
-// pixels over" and nothing else in sidoc/ changes. Tests and tools may also
-// install a decoder of their own with SetDocumentPictureDecoder.
+// The picture factory decodes them: it recognises the file, its decoder
+// loads it, and the 32-bit pixels move into a cPicture. PNG, JPEG, GIF and
+// BMP files are also recognised by their signatures, so that a document
+// whose picture has no decoder in this build still loads: the loader keeps
+// an empty picture slot and the picture box shows as an empty box of its
+// stated size. Tests may install a decoder of their own with
+// SetDocumentPictureDecoder.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +23,15 @@ enum class eDocPictureResult : int32_t {
 
 // Recognises, and when out is not null decodes, the size bytes at data into
 // *out (rows bottom first, as cPicture keeps them). With out null only the
-// recognition runs and kDecoded / kNoDecoder both mean "recognised".
+// recognition runs: kDecoded and kNoDecoder both mean "recognised", and
+// kFailed means the file looks like a form this build decodes but the
+// factory does not accept it.
 using tDocPictureDecoder = eDocPictureResult (*)(const void* data, uint32_t size, std::unique_ptr<cPicture>* out);
 
-// The installed decoder (the stand-in above unless replaced).
+// The installed decoder (the factory decoder below unless replaced).
 eDocPictureResult DecodeDocumentPicture(const void* data, uint32_t size, std::unique_ptr<cPicture>* out);
-// Replaces the decoder for the whole program; null restores the stand-in.
-// Not thread-safe: set it before documents are compiled or loaded.
+// Replaces the decoder for the whole program; null restores the factory
+// decoder. Not thread-safe: set it before documents are compiled or loaded.
 void SetDocumentPictureDecoder(tDocPictureDecoder decoder);
-// The stand-in itself, for decoders that fall back on it.
-eDocPictureResult StandInDocumentPicture(const void* data, uint32_t size, std::unique_ptr<cPicture>* out);
+// The factory decoder itself, for decoders that fall back on it.
+eDocPictureResult FactoryDocumentPicture(const void* data, uint32_t size, std::unique_ptr<cPicture>* out);

@@ -476,6 +476,8 @@ TEST_F(Driver, Errors) {
   WriteFile(P("bad.txt"), "one\ntwo <b>three</i>");
   WriteFile(P("img.txt"), "<img src=./missing.png>");
   WriteFile(P("notpic.txt"), "x\n <img src='./index1.txt'>");
+  WriteFile(P("badpng.png"), std::string("\x89PNG\r\n\x1a\n") + std::string(30, '\0'));
+  WriteFile(P("badpng.txt"), "<img src='./badpng.png'>");
   struct DriverCase {
     const char* index;  // text of index<n>.txt; null: no index file
     const char* message;
@@ -491,6 +493,7 @@ TEST_F(Driver, Errors) {
       {"eng = \"./bad.txt\"", "close tag mismatch", "bad.txt", 1, 16},
       {"eng = \"./img.txt\"", "unable to open IMG", "img.txt", 0, 23},
       {"eng = \"./notpic.txt\"", "unable to recognize IMG", "notpic.txt", 1, 25},
+      {"eng = \"./badpng.txt\"", "unable to recognize IMG", "badpng.txt", 0, 24},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const DriverCase& c = cases[i];
@@ -545,8 +548,8 @@ TEST_F(Driver, RelativePathsNeedAFolder) {
 }
 
 TEST(SeedCorpus, EverySeedLoads) {
-  // The loader fuzz target's seeds are valid documents (PNG pictures become
-  // empty slots without a decoder).
+  // The loader fuzz target's seeds are valid documents, their PNG picture
+  // included.
   for (const char* name : {"plain.doc", "two_languages.doc", "boxes.doc", "links.doc", "nested.doc"}) {
     const std::string bytes = twtest::ReadFileText(twtest::SourcePath(std::string("fuzz/corpus/sidoc_loader/") + name));
     cSiDocLoader loader;

@@ -162,7 +162,7 @@ inline Bytes TestPictureFile(uint16_t w, uint16_t h, uint32_t colour) {
 inline eDocPictureResult TestPictureDecoder(const void* data, uint32_t size, std::unique_ptr<cPicture>* out) {
   const auto* p = static_cast<const unsigned char*>(data);
   if (size >= 5 && std::memcmp(p, "TWBAD", 5) == 0) return eDocPictureResult::kFailed;
-  if (size < 8 || std::memcmp(p, "TWPX", 4) != 0) return StandInDocumentPicture(data, size, out);
+  if (size < 8 || std::memcmp(p, "TWPX", 4) != 0) return FactoryDocumentPicture(data, size, out);
   const int32_t w = p[4] | (p[5] << 8), h = p[6] | (p[7] << 8);
   if (size != 8u + 4u * static_cast<uint32_t>(w * h)) return eDocPictureResult::kFailed;
   if (out == nullptr) return eDocPictureResult::kDecoded;

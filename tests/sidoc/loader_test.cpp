@@ -331,24 +331,6 @@ TEST(Loader, FaceCodesNameTheirFaces) {
   EXPECT_EQ(sidoc::FaceName(-1), nullptr);
 }
 
-TEST(Loader, PictureWithoutDecoderIsAnEmptySlot) {
-  // No decoder installed: the stand-in recognises PNG but decodes nothing.
-  Doc d;
-  Head h;
-  h.w = 20, h.h = 10;
-  d.bodies = {{0, Cat({Picture(0, h), kEnd})}};
-  d.pictures = PictureEntry(Cat({Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Bytes(30, 0)}));
-  cSiDocLoader loader;
-  ASSERT_EQ(LoadReason(d.Build(), loader), eDocLoadError::kNone);
-  ASSERT_NE(loader.pictures.Find(0), nullptr);
-  EXPECT_EQ(loader.pictures.Find(0)->get(), nullptr);
-  auto* image = static_cast<cSiDocImage*>(loader.GetContainer(0)->children[0].get());
-  EXPECT_EQ(image->picture, nullptr);
-  sSize size;
-  EXPECT_TRUE(image->Measure(nullptr, sSiDocArea{}, size));
-  EXPECT_EQ(size, (sSize{20, 10}));
-}
-
 TEST(Loader, ASecondLoadLeavesNothingOfTheFirst) {
   ScopedTestPictures pictures;
   Doc first;
