@@ -35,6 +35,23 @@ def payloads(*contents):
     return out + b"\0" * 8
 
 
+def document(*bodies):
+    """A compiled document with one text record per language."""
+    out = b"QXVHDOCF"
+    for lang, text in bodies:
+        t = text.encode("utf-8")
+        record = struct.pack("<BIB6H", 0, 0xFFFFFFFF, 0, 0, 0, 0, 0, 0xFFFF, 0xFFFF)
+        record += struct.pack("<IHH", 0xFFFFFFFF, 0xFFFF, len(t)) + t + b"\xff"
+        z = zlib.compress(record, 5)
+        out += struct.pack("<BI", lang, len(z)) + z
+    return out + b"\xff" + struct.pack("<3I", 0, 0, 0)
+
+
+def doc_section(tag, doc, flag=None):
+    head = bytes([tag]) + (bytes([flag]) if flag is not None else b"")
+    return head + struct.pack("<I", len(doc)) + doc
+
+
 def package(sections, fmt=1):
     packed = zlib.compress(sections, 9)
     return (b"QXVSOPKG" + bytes([fmt]) + struct.pack("<II", len(sections), len(packed)) +
@@ -50,7 +67,8 @@ def main():
     run = b"\x05\x01\x01" + s("name") + s("pgm") + s("a.exe") + s("") + b"\x00"
     settings = b"\x08\x01" + struct.pack("<H", 3) + b"k/v" + struct.pack("<H", 2) + b"\x01\x02" + b"\x01\x01\x00x\x00\x00\x00"
     deprecated = b"\x0c\x01" + s("oldtool") + struct.pack("<H", 0xFFFF) + b"\x00"
-    docs = b"\x09" + struct.pack("<I", 4) + b"QXVH" + b"\x0a\x01" + struct.pack("<I", 2) + b"rd" + b"\x0b" + struct.pack("<I", 1) + b"e"
+    docs = (doc_section(9, document((0, "Welcome"), (2, "Bienvenue"))) + doc_section(10, document((0, "Read me")), 1) +
+            doc_section(11, document((2, "Licence"))))
     icon = b"\x02" + s("folder") + s("app.ico")
     text = b"".join(b"line %d of a packaged file\n" % i for i in range(300))
     full = software() + tables + icon + menu + install + run + settings + deprecated + docs + payloads(text, b"x" * 5000) + b"\x00"

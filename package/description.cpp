@@ -54,15 +54,24 @@ void cSOPKGDescription::Clear() {
   manual_URL.Clear();
   iconFolderKey.Clear();
   iconPath.Clear();
+  welcome.loader.Clear();
   welcome.bytes.Reset();
+  readme.loader.Clear();
   readme.bytes.Reset();
   readmeConfirm = 0;
+  eula.loader.Clear();
   eula.bytes.Reset();
   payloads.Clear();
   settings.Clear();
   literalMap.Clear();
   literalCounter = 0;
 }
+
+cSiDocContainer* cSOPKGDescription::GetWelcomeDocument() const { return welcome.loader.GetContainer(currentLanguage); }
+
+cSiDocContainer* cSOPKGDescription::GetReadmeDocument() const { return readme.loader.GetContainer(currentLanguage); }
+
+cSiDocContainer* cSOPKGDescription::GetEulaDocument() const { return eula.loader.GetContainer(currentLanguage); }
 
 bool cSOPKGDescription::SelectLanguage(int32_t language) {
   if (languageTables.Find(language) == nullptr) return false;

@@ -14,7 +14,8 @@
 //     accessors stop at the first record they cannot resolve and leave the
 //     records made so far in the caller's list.
 //  d. One thread at a time uses a description.
-//  e. The three documents are kept as their compiled bytes.
+//  e. The three documents keep their compiled bytes (which the writer
+//     stores) and a loader filled from them by the reader.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,7 @@
 #include "base/sorted_tree.h"
 #include "crypto/sha.h"
 #include "package/payload.h"
+#include "sidoc/loader.h"
 
 // A table of texts by string key.
 using tPkgStringTable = cSortedTree<cPackedKey, _guardchar<char16_t>>;
@@ -87,9 +89,11 @@ struct sSettingItem {
   _typebuf<char> value;   // raw bytes, may be empty
 };
 
-// One compiled rich-text document.
+// One rich-text document: its compiled bytes and the document loaded from
+// them.
 struct sPkgDocument {
   _typebuf<char> bytes;
+  cSiDocLoader loader;
 };
 
 // Resolved records for the installer.
@@ -192,6 +196,12 @@ public:
 
   // The language table for id, made when missing; null when it cannot be.
   tPkgStringTable* LanguageTable(int32_t language);
+
+  // The current language's box tree of that document, or null when the
+  // document has none for it.
+  cSiDocContainer* GetWelcomeDocument() const;
+  cSiDocContainer* GetReadmeDocument() const;
+  cSiDocContainer* GetEulaDocument() const;
 
   // Reads one package from the stream's current position; see
   // package_format.h. False on any failure, the description then holding

@@ -76,7 +76,10 @@ bool ReadDocument(cPkgInput& in, sPkgDocument& document) {
   if (!in.U32(length) || length == 0) return false;
   if (length > kMaxPackageBytes || !in.Fits(length)) return false;
   document.bytes.Reallocate(static_cast<int32_t>(length));
-  return in.Bytes(document.bytes.data, length);
+  if (!in.Bytes(document.bytes.data, length)) return false;
+  // A document that does not load fails the package, as the installer could
+  // not show it.
+  return LoadCompiledDocument(document.bytes.data, length, &document.loader);
 }
 
 // Inflates the zlib stream into exactly unpacked bytes. The output grows as

@@ -1,6 +1,7 @@
 // The package description's lookups: texts by key for the current language,
 // paths, the version text, the space needed and the resolved lists.
 #include "package/description.h"
+#include "tests/sidoc/doc_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -282,6 +283,11 @@ TEST(Description, ClearKeepsTheLanguage) {
   d.readmeConfirm = 1;
   d.literalCounter = 4;
   d.welcome.bytes.Reallocate(10);
+  doctest::Doc compiled;
+  compiled.bodies.push_back({5, doctest::Cat({doctest::Text("hi"), doctest::kEnd})});
+  const doctest::Bytes doc = compiled.Build();
+  ASSERT_TRUE(LoadCompiledDocument(doc.data(), static_cast<uint32_t>(doc.size()), &d.welcome.loader));
+  ASSERT_NE(d.GetWelcomeDocument(), nullptr);
   AddPayload(d, 1, 1, 0);
   AddFile(d, 0, u"a", true, true);
   d.Clear();
@@ -290,6 +296,7 @@ TEST(Description, ClearKeepsTheLanguage) {
   EXPECT_EQ(d.readmeConfirm, 0);
   EXPECT_EQ(d.literalCounter, 0);
   EXPECT_EQ(d.welcome.bytes.count, 0);
+  EXPECT_EQ(d.GetWelcomeDocument(), nullptr);
   EXPECT_EQ(d.payloads.count, 0u);
   EXPECT_EQ(d.installList.head, nullptr);
   EXPECT_TRUE(d.commonTable.IsEmpty());

@@ -10,6 +10,7 @@
 #include "base/memio.h"
 #include "package/description.h"
 #include "package/package_format.h"
+#include "tests/sidoc/doc_bytes.h"
 #include "tests/support/package_bytes.h"
 #include "tests/support/test_support.h"
 
@@ -45,6 +46,22 @@ Bytes Written(const cSOPKGDescription& d) {
 bool ReadBytes(cSOPKGDescription& d, const Bytes& b) {
   cBufWrapperIO in(b.data(), static_cast<uint32_t>(b.size()));
   return d.Read(&in);
+}
+
+// A compiled document with one text body per language.
+Bytes CompiledDoc(const std::vector<std::pair<uint8_t, std::string>>& texts) {
+  doctest::Doc doc;
+  for (const auto& [language, text] : texts) doc.bodies.push_back({language, doctest::Cat({doctest::Text(text), doctest::kEnd})});
+  return doc.Build();
+}
+
+const Bytes kWelcomeDoc = CompiledDoc({{0, "welcome"}, {13, "witaj"}});
+const Bytes kReadmeDoc = CompiledDoc({{0, "read me first"}});
+const Bytes kEulaDoc = CompiledDoc({{13, "licence"}});
+
+void SetDocument(sPkgDocument& document, const Bytes& bytes) {
+  document.bytes.Reallocate(static_cast<int32_t>(bytes.size()));
+  std::memcpy(document.bytes.data, bytes.data(), bytes.size());
 }
 
 Bytes Content(int n, char c) { return Bytes(static_cast<size_t>(n), static_cast<unsigned char>(c)); }
@@ -126,13 +143,10 @@ void FillEverything(cSOPKGDescription& d) {
   sDeprecateItem* b = d.AddDeprecate();
   b->codename.Assign(u"older");
   b->version = 3;
-  d.welcome.bytes.Reallocate(20);
-  std::memset(d.welcome.bytes.data, 'w', 20);
-  d.readme.bytes.Reallocate(7);
-  std::memset(d.readme.bytes.data, 'r', 7);
+  SetDocument(d.welcome, kWelcomeDoc);
+  SetDocument(d.readme, kReadmeDoc);
   d.readmeConfirm = 1;
-  d.eula.bytes.Reallocate(3);
-  std::memset(d.eula.bytes.data, 'e', 3);
+  SetDocument(d.eula, kEulaDoc);
 }
 
 std::u16string S(const _guardchar<char16_t>& s) { return s.text == nullptr ? u"" : std::u16string(s.text); }
@@ -251,6 +265,17 @@ TEST(Package, RoundTripKeepsEveryFieldAndOrder) {
   char buf[64] = {};
   ASSERT_EQ(s->Read(buf, sizeof buf), 14u);
   EXPECT_STREQ(buf, "second content");
+  // The documents were loaded: each answers for the languages it holds.
+  EXPECT_NE(back.GetWelcomeDocument(), nullptr);
+  EXPECT_NE(back.GetReadmeDocument(), nullptr);
+  EXPECT_EQ(back.GetEulaDocument(), nullptr);
+  ASSERT_TRUE(back.SelectLanguage(13));
+  EXPECT_NE(back.GetWelcomeDocument(), nullptr);
+  EXPECT_EQ(back.GetReadmeDocument(), nullptr);
+  EXPECT_NE(back.GetEulaDocument(), nullptr);
+  EXPECT_EQ(back.GetWelcomeDocument(), back.welcome.loader.GetContainer(13));
+  // A written but never read description has loaded nothing.
+  EXPECT_EQ(d.GetWelcomeDocument(), nullptr);
 }
 
 TEST(Package, WriterSectionOrderAndHeader) {
@@ -267,16 +292,18 @@ TEST(Package, WriterSectionOrderAndHeader) {
   // The software section is first and the stream ends with the tag 0.
   EXPECT_EQ(sections.front(), kTagSoftware);
   EXPECT_EQ(sections.back(), kTagEnd);
-  const auto find = [&](const std::string& text) {
+  const auto find = [&](const Bytes& text) {
     const auto it = std::search(sections.begin(), sections.end(), text.begin(), text.end());
+    EXPECT_NE(it, sections.end());
     return static_cast<long>(it - sections.begin());
   };
   // Common table (6), language tables (7), icon (2), menu (3), install (4),
   // run (5), settings (8), deprecated (12), documents (9, 10, 11), payloads (13).
-  const long positions[] = {find("Tarnwick Tool"), find("Titel"),          find("app.ico"),
-                            find("a.exe"),         find("sub/c.txt"),      find("readme.txt"),
-                            find("z/last"),        find("oldtool"),        find("wwwwwwwwwwwwwwwwwwww"),
-                            find("rrrrrrr"),       find(std::string("eee"))};
+  const auto text = [&](const std::string& t) { return find(Bytes(t.begin(), t.end())); };
+  const long positions[] = {text("Tarnwick Tool"), text("Titel"),          text("app.ico"),
+                            text("a.exe"),         text("sub/c.txt"),      text("readme.txt"),
+                            text("z/last"),        text("oldtool"),        find(kWelcomeDoc),
+                            find(kReadmeDoc),      find(kEulaDoc)};
   for (size_t i = 1; i < sizeof positions / sizeof positions[0]; ++i)
     EXPECT_LT(positions[i - 1], positions[i]) << "section " << i;
 }
@@ -453,7 +480,25 @@ TEST(Package, ReaderCases) {
       {"document length 0", Pkg(PkgBytes().u8(kTagWelcome).u32(0)), false},
       {"document length beyond the data", Pkg(PkgBytes().u8(kTagEula).u32(0x7FFFFF00).u8(1)), false},
       {"document length 2^31 and more", Pkg(PkgBytes().u8(kTagEula).u32(0xFFFFFFFFu).u8(1)), false},
-      {"readme with flag", Pkg(PkgBytes().u8(kTagReadme).u8(1).u32(2).u16(0x4141)), true},
+      {"readme with flag", Pkg(PkgBytes().u8(kTagReadme).u8(1).u32(static_cast<uint32_t>(kReadmeDoc.size())).raw(kReadmeDoc)),
+       true},
+      // A document that does not load fails the package.
+      {"welcome of filler bytes", Pkg(PkgBytes().u8(kTagWelcome).u32(4).raw(std::string("QXVH"))), false},
+      {"readme cut by one byte",
+       Pkg(PkgBytes().u8(kTagReadme).u8(0).u32(static_cast<uint32_t>(kReadmeDoc.size() - 1))
+               .raw(Bytes(kReadmeDoc.begin(), kReadmeDoc.end() - 1))),
+       false},
+      {"eula with a damaged magic", [&] {
+         Bytes doc = kEulaDoc;
+         doc[0] ^= 0x20;
+         return Pkg(PkgBytes().u8(kTagEula).u32(static_cast<uint32_t>(doc.size())).raw(doc));
+       }(), false},
+      {"eula body without its closing record", [] {
+         doctest::Doc doc;
+         doc.bodies.push_back({0, doctest::Text("licence")});
+         const Bytes bytes = doc.Build();
+         return Pkg(PkgBytes().u8(kTagEula).u32(static_cast<uint32_t>(bytes.size())).raw(bytes));
+       }(), false},
       {"payload list without end record", Pkg(PkgBytes().u8(kTagPayloads).u32(0).u32(1).raw(Content(33, 'p'))),
        false},
       {"payload record {5, 0}", Pkg(PkgBytes().u8(kTagPayloads).u32(5).u32(0)), false},
@@ -592,7 +637,11 @@ TEST(Package, ReadsAPackageMadeElsewhere) {
   ASSERT_NE(d.settings.head->next, nullptr);
   EXPECT_EQ(d.settings.head->next->value.value.count, 0);  // an empty value reads
   EXPECT_EQ(d.readmeConfirm, 1);
-  EXPECT_EQ(d.eula.bytes.count, 1);
+  EXPECT_NE(d.GetEulaDocument(), nullptr);  // language 2
+  ASSERT_TRUE(d.SelectLanguage(0));
+  EXPECT_NE(d.GetWelcomeDocument(), nullptr);
+  EXPECT_NE(d.GetReadmeDocument(), nullptr);
+  EXPECT_EQ(d.GetEulaDocument(), nullptr);
 }
 
 }  // namespace
