@@ -6,11 +6,13 @@
 #include "base/memio.h"
 #include "picture/pict_factory.h"
 #include "picture/pict_png.h"
+#include "picture/pict_read.h"
 
 namespace {
 
-uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
+using pict_read::Le16;
+using pict_read::Le32;
+using pict_read::cByteReader;
 
 constexpr uint32_t kRgb2 = 0x32424752u;  // "RGB2"
 constexpr uint32_t kRle4 = 0x34454C52u;  // "RLE4"
@@ -65,26 +67,6 @@ bool Skip(cFileIOTarget* stream, uint64_t count) {
   }
   return true;
 }
-
-class cByteReader {
-public:
-  explicit cByteReader(cFileIOTarget* stream) : stream_(stream) {}
-  bool Next(uint8_t& b) {
-    if (pos_ == have_) {
-      have_ = stream_->Read(buf_, sizeof buf_);
-      pos_ = 0;
-      if (have_ == 0) return false;
-    }
-    b = buf_[pos_++];
-    return true;
-  }
-
-private:
-  cFileIOTarget* stream_;
-  uint8_t buf_[4096];
-  uint32_t have_ = 0;
-  uint32_t pos_ = 0;
-};
 
 bool ReadBmpFileHeader(cFileIOTarget* stream, uint32_t& fileSize, uint32_t& dataOffset) {
   uint8_t h[14];

@@ -1,33 +1,15 @@
 // See pict_pcx.h.
 #include "picture/pict_pcx.h"
 
+#include "picture/pict_read.h"
+
 namespace {
 
-uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
+using pict_read::Le16;
+using pict_read::cByteReader;
 
 constexpr uint64_t kHeaderSize = 128;
 constexpr uint64_t kTrailingPalette = 769;
-
-// Buffered reading of the run-length data, one byte at a time.
-class cByteReader {
-public:
-  explicit cByteReader(cFileIOTarget* stream) : stream_(stream) {}
-  bool Next(uint8_t& b) {
-    if (pos_ == have_) {
-      have_ = stream_->Read(buf_, sizeof buf_);
-      pos_ = 0;
-      if (have_ == 0) return false;
-    }
-    b = buf_[pos_++];
-    return true;
-  }
-
-private:
-  cFileIOTarget* stream_;
-  uint8_t buf_[4096];
-  uint32_t have_ = 0;
-  uint32_t pos_ = 0;
-};
 
 }  // namespace
 

@@ -1,9 +1,11 @@
 // See pict_tga.h.
 #include "picture/pict_tga.h"
 
+#include "picture/pict_read.h"
+
 namespace {
 
-uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
+using pict_read::Le16;
 
 uint32_t Scale5(uint32_t c) { return static_cast<uint32_t>(c * 8.2258); }
 
