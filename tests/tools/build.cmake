@@ -14,3 +14,10 @@ endif()
 if(TW_WINDOWS)
   target_link_libraries(test_tools_shell_link_win32 PRIVATE ole32 uuid)
 endif()
+
+# The installation tests copy the program (its clean copy is the manager)
+# and start it as a setup file.
+if(TW_WINDOWS)
+  add_dependencies(test_tools_installer tarnwick)
+  add_dependencies(test_tools_silent_exe_win32 tarnwick)
+endif()
