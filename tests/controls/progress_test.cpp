@@ -82,6 +82,9 @@ TEST(ProgressBar, FadesInGlidesUpAndRestartsFromZeroForSmallerValue) {
   trail.clear();
   f.bar.SetPos(40, false);
   ASSERT_TRUE(f.PumpUntil([&] { return f.bar.GetValue() == 40 && f.bar.GetJob()->GetCommand() == 0; }, &trail));
+  // On a loaded machine the first pumps can still show the old value before
+  // the animation thread takes the new one.
+  while (!trail.empty() && trail.front() == 80) trail.erase(trail.begin());
   ASSERT_FALSE(trail.empty());
   EXPECT_LT(trail.front(), 40);
   for (size_t i = 1; i < trail.size(); ++i) EXPECT_LE(trail[i - 1], trail[i]);
