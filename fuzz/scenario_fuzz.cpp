@@ -5,9 +5,11 @@
 //
 // The input is written to a file in a private folder that holds a few
 // documents and files for the scenario to name ("./eula.idx", "./tree", ...),
-// and becomes the current folder. Inputs whose text could name anything
-// outside it (a '/' not right after '.', "..", ':', or a '\' other than in
-// \") are skipped, so no run reads or packs files elsewhere.
+// and that folder is the current one while the compiler runs (only then:
+// the fuzzer itself uses paths relative to its own current folder). Inputs
+// whose text could name anything outside it (a '/' not right after '.',
+// "..", ':', or a '\' other than in \") are skipped, so no run reads or
+// packs files elsewhere.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,13 +38,12 @@ fs::path* gFolder = nullptr;
 
 void RemoveFolder() {
   if (gFolder == nullptr) return;
-  fs::current_path(gFolder->parent_path());
   std::error_code ec;
   fs::remove_all(*gFolder, ec);
 }
 
-// The private folder, made once and entered.
-void Enter() {
+// The private folder, made once.
+void MakeFolder() {
   if (gFolder != nullptr) return;
   std::random_device random;
   const fs::path folder =
@@ -57,7 +58,6 @@ void Enter() {
   WriteFile(folder / "tree" / "a.txt", "a");
   WriteFile(folder / "tree" / "sub" / "b.txt", "bb");
   gFolder = new fs::path(folder);
-  fs::current_path(folder);
   std::atexit(RemoveFolder);
 }
 
@@ -128,12 +128,15 @@ void CheckConsistent(cSOPKGDescription& desc) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 16)) return 0;
   if (!StaysInside(Decode(data, size))) return 0;
-  Enter();
-  WriteFile("./scenario.txt", std::string(reinterpret_cast<const char*>(data), size));
+  MakeFolder();
+  WriteFile(*gFolder / "scenario.txt", std::string(reinterpret_cast<const char*>(data), size));
+  const fs::path outside = fs::current_path();
+  fs::current_path(*gFolder);
   cSOPKGDescription desc;
   int line = 0;
   sScenarioDocError error;
   const int code = CompileScenario(u"./scenario.txt", desc, line, &error);
+  fs::current_path(outside);
   Check(code >= 0 && code <= 27);
   if (code == kScenarioOk) {
     Check(line == -1);
