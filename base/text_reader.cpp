@@ -126,6 +126,7 @@ void cTextFileReader::Convert(const char* p, int32_t units, _typebuf<char16_t>& 
 }
 
 bool cTextFileReader::ReadLine(_typebuf<char16_t>& out) {
+  lineTooLong_ = false;
   if (source_ == nullptr) return false;
   const int32_t unit = UnitBytes();
   const int32_t blockBytes = BlockBytes();
@@ -172,7 +173,10 @@ bool cTextFileReader::ReadLine(_typebuf<char16_t>& out) {
   int32_t terminator2 = 0;
   const int32_t length2 = ScanLine(block2_.data, units2, &terminator2);
   position_ += static_cast<uint64_t>(length2 + terminator2) * static_cast<uint64_t>(unit);
-  if (length + length2 > kMaxLineUnits) return false;
+  if (length + length2 > kMaxLineUnits) {
+    lineTooLong_ = true;
+    return false;
+  }
   EnsureBlock(block3_, blockBytes);
   std::memcpy(block3_.data, start, static_cast<size_t>(length) * unit);
   std::memcpy(block3_.data + length * unit, block2_.data, static_cast<size_t>(length2) * unit);

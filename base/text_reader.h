@@ -50,6 +50,11 @@ public:
   // line leaves out empty. False at the end of the text (see d above).
   bool ReadLine(_typebuf<char16_t>& out);
 
+  // Whether the last ReadLine ended the text at a line that is too long
+  // (false after any other ReadLine), so a caller can tell it from the end
+  // of the data.
+  bool LineTooLong() const { return lineTooLong_; }
+
   int Encoding() const { return encoding_; }
   int MarkSize() const { return markSize_; }
 
@@ -71,4 +76,5 @@ private:
   int32_t bytesInBlock1_ = 0;
   int encoding_ = kUtf16Le;
   int markSize_ = 0;
+  bool lineTooLong_ = false;
 };

@@ -194,6 +194,16 @@ public:
   sDeprecateItem* AddDeprecate();
   sSettingItem* AddSetting();
 
+  // Adds the file or folder at source for installation: a file becomes one
+  // payload and one install entry made from entry (its payload index set);
+  // a folder adds each of its entries in listing order (names compared
+  // upper-cased, then ordinally), each below entry's relative path joined
+  // with the entry's name. False for anything else (a missing path, a
+  // device), for an empty file (a payload cannot hold one), for folders
+  // nested over 256 deep, and on the first failure inside a folder; what was
+  // added before it stays.
+  bool AddInstallSource(const sInstallEntry& entry, const char16_t* source);
+
   // The language table for id, made when missing; null when it cannot be.
   tPkgStringTable* LanguageTable(int32_t language);
 

@@ -17,7 +17,7 @@ constexpr int kNoChange = -1;
 
 // Every line the reader gives for bytes, stopping at the first false. A
 // reader that keeps answering true past one line per byte is hung.
-Lines ReadLines(cTextFileReader& r, size_t byteCount) {
+Lines ReadLines(cTextFileReader& r, size_t byteCount, bool* tooLong = nullptr) {
   Lines lines;
   _typebuf<char16_t> line;
   while (r.ReadLine(line)) {
@@ -27,13 +27,14 @@ Lines ReadLines(cTextFileReader& r, size_t byteCount) {
       break;
     }
   }
+  if (tooLong != nullptr) *tooLong = r.LineTooLong();
   return lines;
 }
 
 // Reads bytes from a memory stream, with the encoding set after Attach
 // (kNoChange keeps Attach's UTF-8).
 Lines ReadStream(const std::string& bytes, int encoding, int* gotEncoding = nullptr,
-                 int* gotMark = nullptr) {
+                 int* gotMark = nullptr, bool* tooLong = nullptr) {
   cMemIOTarget mem;
   mem.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
   mem.Seek(0);  // the mark is read from the stream's current position
@@ -45,7 +46,7 @@ Lines ReadStream(const std::string& bytes, int encoding, int* gotEncoding = null
   }
   if (gotEncoding) *gotEncoding = r.Encoding();
   if (gotMark) *gotMark = r.MarkSize();
-  return ReadLines(r, bytes.size());
+  return ReadLines(r, bytes.size(), tooLong);
 }
 
 std::string Utf16Le(const std::u16string& s) {
@@ -157,7 +158,11 @@ TEST(TextFileReader, LineLengthLimitInAndAcrossBlocks) {
       } else {
         for (char16_t ch : text) bytes += static_cast<char>(ch);
       }
-      const Lines got = ReadStream(bytes, encoding == 3 ? 0 : kNoChange);
+      bool tooLong = true;
+      const Lines got = ReadStream(bytes, encoding == 3 ? 0 : kNoChange, nullptr, nullptr, &tooLong);
+      // The end of the data and a line too long both end the text; only the
+      // latter is reported as such.
+      EXPECT_EQ(tooLong, !c.whole);
       Lines want;
       if (c.lead != 0) want.push_back(std::u16string(static_cast<size_t>(c.lead), u'a'));
       if (c.whole) {
