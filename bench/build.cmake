@@ -19,3 +19,10 @@ endif()
 if(TARGET bench_http_download)
   target_compile_definitions(bench_http_download PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
 endif()
+
+# The setup build benchmark runs Debian's makensis (nsis) beside ours and
+# builds its program image with the tests' fixture.
+if(TARGET bench_setup_build)
+  target_sources(bench_setup_build PRIVATE ${TW_ROOT}/tests/support/pe_fixture.cpp)
+  target_include_directories(bench_setup_build PRIVATE ${TW_ROOT})
+endif()

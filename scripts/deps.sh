@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ clang make python3 openssl iproute2
   libgtest-dev googletest libbenchmark-dev
   zlib1g-dev libopenjp2-7-dev libssl-dev libpng-dev libspng-dev
-  tzdata curl
+  tzdata curl python3-pefile nsis
 )
 # The product, the 32-bit Windows program: built on every machine.
 packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev)
