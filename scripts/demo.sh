@@ -65,7 +65,7 @@ native_rc=0
 (cd "$stage" && "$native" make scenario.txt hello-setup.exe "$product") || native_rc=$?
 mv "$stage/scenario.txt.log" "$stage/native-make.log" 2>/dev/null || true
 echo "  native: tarnwick make scenario.txt hello-setup.exe <win32 tarnwick.exe> -> exit $native_rc; its log:"
-sed 's/^/    /; s/\r$//' "$stage/native-make.log" 2>/dev/null || echo "    (no log)"
+sed 's/^/    /; s/\r$//' "$stage/native-make.log" 2>/dev/null || echo "    (no log: this program has no scenario compiler yet, so \"make\" ends at once)"
 wine_rc=0
 (cd "$stage" && "$root/scripts/wine.sh" "$exe" make scenario.txt hello-setup-wine.exe "Z:$product") || wine_rc=$?
 mv "$stage/scenario.txt.log" "$stage/wine-make.log" 2>/dev/null || true
