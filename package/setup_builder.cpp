@@ -70,6 +70,27 @@ bool ReadWhole(cFileIO& file, std::vector<uint8_t>& image) {
   return file.Seek(0) && (size == 0 || file.ReadExact(image.data(), static_cast<uint32_t>(size)));
 }
 
+// A path as the file functions take it: they accept absolute, UNC and
+// '.'-relative paths, so a bare relative name from the command line
+// ("setup.exe", "docs/scenario.txt") is made '.'-relative.
+struct sFilePath {
+  explicit sFilePath(const char16_t* path) {
+    if (path == nullptr || *path == 0) return;
+    const bool absolute = path[0] == u'/' || path[0] == u'\\' || path[0] == u'.' ||
+                          (path[1] == u':' && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')));
+    if (absolute) {
+      text.Assign(path);
+      return;
+    }
+    const int32_t capacity = WideLength(path) + 3;
+    auto joined = std::make_unique<char16_t[]>(static_cast<size_t>(capacity));
+    FormatW(joined.get(), capacity, u"./%s", path);
+    text.Assign(joined.get());
+  }
+  const char16_t* c_str() const { return text.text; }
+  _guardchar<char16_t> text;
+};
+
 bool IsHeaderFailure(const char* line) {
   static const char* const kLines[] = {
       "(e) Unable to read header(1)!\n", "(e) Bad header(1)!\n", "(e) Unable to read header(2)m!\n",
@@ -140,13 +161,14 @@ void BuildLogPath(const char16_t* scenarioPath, _guardchar<char16_t>& logPath) {
 int32_t BuildSetupWith(const tScenarioCompiler& compile, const char16_t* targetPath,
                        const char16_t* programFile, const char16_t* ownProgramPath,
                        const char16_t* scenarioPath) {
-  cBuildLog log(scenarioPath);
+  const sFilePath scenario(scenarioPath), program(programFile), target(targetPath), own(ownProgramPath);
+  cBuildLog log(scenario.c_str());
 
   cSOPKGDescription description;
   log.Print("(i) Loading scenario... ");
   int32_t line = 0;
   sBuildDocError docError;
-  const int32_t code = compile ? compile(scenarioPath, description, line, docError) : 1;
+  const int32_t code = compile ? compile(scenario.c_str(), description, line, docError) : 1;
   if (code == 0) {
     log.Print("OK!\n");
   } else if (code == 1) {
@@ -163,19 +185,19 @@ int32_t BuildSetupWith(const tScenarioCompiler& compile, const char16_t* targetP
   }
   if (code != 0) return 1;
 
-  cFileIO program;
+  cFileIO programIn;
   if (programFile != nullptr && *programFile != 0) {
     log.Print("(i) Assuming \"%s\" is software manager...\n", sLogText(programFile).c_str());
-    if (!program.Open(programFile, kFileRead)) {
+    if (!programIn.Open(program.c_str(), kFileRead)) {
       log.Print("(e) Open \"%s\" failed!\n", sLogText(programFile).c_str());
       return 1;
     }
-  } else if (ownProgramPath == nullptr || !program.Open(ownProgramPath, kFileRead)) {
+  } else if (own.c_str() == nullptr || !programIn.Open(own.c_str(), kFileRead)) {
     log.Print("(e) Open \"self\" failed!\n");
     return 1;
   }
 
-  const int64_t blockOffset = FindCmdBlock(&program);
+  const int64_t blockOffset = FindCmdBlock(&programIn);
   if (blockOffset < 0) {
     log.Print("(e) No iCmd section in \"self\"!\n");
     return 2;
@@ -183,11 +205,11 @@ int32_t BuildSetupWith(const tScenarioCompiler& compile, const char16_t* targetP
   log.Print("(i) Opened \"self\" with iCmd at 0x%X\n", static_cast<uint32_t>(blockOffset));
 
   std::vector<uint8_t> image;
-  if (!ReadWhole(program, image)) {
+  if (!ReadWhole(programIn, image)) {
     log.Print("(e) Unable to read tarnwick!\n");
     return 4;
   }
-  program.Close();
+  programIn.Close();
 
   sPeLayout layout;
   const char* errorLine = nullptr;
@@ -226,5 +248,9 @@ int32_t BuildSetupWith(const tScenarioCompiler& compile, const char16_t* targetP
     log.Print("%s", errorLine);
     return patchCode;
   }
-  return SaveSetup(log, targetPath, image, description);
+  if (target.c_str() == nullptr) {
+    log.Print("(e) Unable to create target file!\n");
+    return 4;
+  }
+  return SaveSetup(log, target.c_str(), image, description);
 }

@@ -329,3 +329,21 @@ TEST(BuildSetup, VersionTextsOfTheFirstLanguage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bare relative names, as typed on a command line, name files in the
+// current folder on every target.
+TEST(BuildSetup, RelativeNamesFromTheCommandLine) {
+  Build b;
+  WriteFile(b.program, twtest::MakeProgramImage());
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::u8path(b.dir.path()));
+  const int32_t code = BuildSetupWith(Compiles(), u"setup.exe", u"tarnwick.exe", nullptr, u"product.scn");
+  std::filesystem::current_path(before);
+  EXPECT_EQ(code, 0) << b.Log();
+  EXPECT_NE(b.Log().find("(i) Assuming \"tarnwick.exe\" is software manager...\r\n"), std::string::npos) << b.Log();
+  EXPECT_GT(ReadFile(b.target).size(), twtest::MakeProgramImage().size());
+}
+
+}  // namespace
