@@ -26,3 +26,10 @@ if(TARGET bench_picture_jpeg)
   find_package(JPEG REQUIRED)
   target_link_libraries(bench_picture_jpeg PRIVATE JPEG::JPEG)
 endif()
+
+# The setup build benchmark runs Debian's makensis (nsis) beside ours and
+# builds its program image with the tests' fixture.
+if(TARGET bench_setup_build)
+  target_sources(bench_setup_build PRIVATE ${TW_ROOT}/tests/support/pe_fixture.cpp)
+  target_include_directories(bench_setup_build PRIVATE ${TW_ROOT})
+endif()

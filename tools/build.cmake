@@ -6,8 +6,34 @@ get_target_property(tw_tools_sources ${TW_LIB} SOURCES)
 list(REMOVE_ITEM tw_tools_sources ${tw_tools_entry})
 set_property(TARGET ${TW_LIB} PROPERTY SOURCES ${tw_tools_sources})
 if(TW_WINDOWS)
-  add_executable(tarnwick WIN32 ${tw_tools_entry})
+  # The version resource, compiled by the toolchain's resource compiler into
+  # an object linked into the program alone.
+  set(tw_tools_rc_obj ${CMAKE_BINARY_DIR}/generated/tools/tarnwick_rc.o)
+  add_custom_command(
+    OUTPUT ${tw_tools_rc_obj}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/tools
+    COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${TW_ROOT}/tools/tarnwick.rc -o ${tw_tools_rc_obj}
+    DEPENDS ${TW_ROOT}/tools/tarnwick.rc
+    COMMENT "Compiling tarnwick.exe's version resource"
+    VERBATIM)
+  set_source_files_properties(${tw_tools_rc_obj} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  add_executable(tarnwick WIN32 ${tw_tools_entry} ${tw_tools_rc_obj})
   target_link_libraries(tarnwick PRIVATE ${TW_LIB})
+  # The example product's program (examples/demo), which `make demo` and the
+  # builder's end-to-end test package.
+  add_executable(example_hello WIN32 ${TW_ROOT}/examples/demo/src/hello_win32.cpp)
+  target_link_options(example_hello PRIVATE -municode)
+else()
+  # The native command-line builder: the verb "make" given the Windows
+  # program file as its base, so that setup files can be built on Linux.
+  set(tw_tools_native_entry ${TW_ROOT}/tools/tarnwick_main_posix.cpp)
+  get_target_property(tw_tools_sources ${TW_LIB} SOURCES)
+  list(REMOVE_ITEM tw_tools_sources ${tw_tools_native_entry})
+  set_property(TARGET ${TW_LIB} PROPERTY SOURCES ${tw_tools_sources})
+  if(TW_FLAVOUR STREQUAL "native" OR TW_FLAVOUR STREQUAL "bench")
+    add_executable(tarnwick ${tw_tools_native_entry})
+    target_link_libraries(tarnwick PRIVATE ${TW_LIB})
+  endif()
 endif()
 
 # The application's language packs, compiled from the texts in tools/lang/

@@ -21,3 +21,12 @@ if(TW_WINDOWS)
   add_dependencies(test_tools_installer tarnwick)
   add_dependencies(test_tools_silent_exe_win32 tarnwick)
 endif()
+
+# The verb "make" end to end on the example product: the native command-line
+# tarnwick and this build's tarnwick.exe under Wine must write identical
+# setup files. It needs the native and the win32 builds beside this one and
+# reports itself skipped without them.
+if(TW_WINDOWS AND EXISTS ${TW_ROOT}/package/scenario.h)
+  tw_register_test(tools/make_e2e ${TW_ROOT}/tests/tools/make_e2e.sh ${TW_ROOT} ${CMAKE_BINARY_DIR})
+  set_tests_properties(tools/make_e2e PROPERTIES SKIP_RETURN_CODE 77)
+endif()
