@@ -19,3 +19,8 @@ endif()
 if(TARGET bench_http_download)
   target_compile_definitions(bench_http_download PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
 endif()
+
+# The install benchmark starts Wine through the source tree's scripts.
+if(TARGET bench_install)
+  target_compile_definitions(bench_install PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+endif()
