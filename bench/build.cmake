@@ -33,3 +33,8 @@ if(TARGET bench_setup_build)
   target_sources(bench_setup_build PRIVATE ${TW_ROOT}/tests/support/pe_fixture.cpp)
   target_include_directories(bench_setup_build PRIVATE ${TW_ROOT})
 endif()
+
+# The install benchmark starts Wine through the source tree's scripts.
+if(TARGET bench_install)
+  target_compile_definitions(bench_install PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+endif()

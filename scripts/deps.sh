@@ -22,6 +22,8 @@ packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
 packages+=(xvfb xauth fonts-wine)
 # An independent reader of the shortcut files the program writes.
 packages+=(liblnk-utils)
+# The installer benchmark's peer: NSIS installers built with makensis.
+packages+=(nsis)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then

@@ -61,7 +61,9 @@ void InstallTest::SetUp() {
   codename_ = UniqueCodename("twtest-install");
   const std::string root = tmp_.path();
   programs_ = root + "/programs";
-  for (const char* sub : {"/programs", "/appdata", "/programdata", "/allusers", "/prog"}) {
+  // The all-users Start Menu exists on every system; shortcuts go below it.
+  for (const char* sub : {"/programs", "/appdata", "/programdata",
+                          "/allusers/Microsoft/Windows/Start Menu/Programs", "/prog"}) {
     fs::create_directories(fs::u8path(root + sub));
   }
   for (const auto& [name, sub] : std::vector<std::pair<const char*, const char*>>{

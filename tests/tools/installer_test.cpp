@@ -167,7 +167,9 @@ TEST_F(PreInstall, DamagedRecordsGiveSix) {
     context.store = store_.get();
     ASSERT_EQ(LoadInstallPackage(context), 0);
     EXPECT_EQ(PreInstallCheck(context), tw::kStartRecordDamaged) << c.what;
-    fs::remove(fs::u8path(ProgramFolder() + "/README.TXT"));
+#ifndef _WIN32
+    fs::remove(fs::u8path(ProgramFolder() + "/README.TXT"));  // natively a second file
+#endif
   }
 }
 
@@ -424,6 +426,53 @@ TEST_F(Job, AnOlderManagerIsReplacedASameOrNewerOneStays) {
   }
 #endif
 }
+
+#ifdef _WIN32
+// A page that lets the holder of a file go when asked the first time, or
+// gives up.
+class cReleasingPage : public cRecordingPage {
+public:
+  uint8_t AskRelease(const char16_t* path) override {
+    asked.push_back(Narrow(path));
+    if (!release) return 1;
+    held->Close();
+    return 0;
+  }
+  cFileIO* held = nullptr;
+  bool release = false;
+  std::vector<std::string> asked;
+};
+
+TEST_F(Job, AFileInUseIsAskedAboutUntilReleasedOrGivenUp) {
+  ASSERT_EQ(Install(V1()), 0);
+  sPackageSpec v2 = V2();
+  v2.files["readme.txt"] = "version two";  // the last changed entry
+  const std::string readme = ProgramFolder() + "/readme.txt";
+  for (bool release : {false, true}) {
+    SCOPED_TRACE(release ? "released" : "given up");
+    cFileIO held;
+    ASSERT_TRUE(held.Open(U16(readme).c_str(), kFileRead | kFileShareRead));
+    sInstallContext context;
+    Prepare(v2, context);
+    cReleasingPage page;
+    page.held = &held;
+    page.release = release;
+    const int32_t result = RunInstallerJob(context, &page);
+    EXPECT_EQ(page.asked, std::vector<std::string>{readme});
+    if (release) {
+      EXPECT_EQ(result, 0);
+      held.Close();
+      ExpectInstalled(v2);
+    } else {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(context.resultCode, tw::kInstallCannotBackUp);
+      EXPECT_EQ(Narrow(context.errorPath.text), readme + ".bkp");
+      held.Close();
+      ExpectInstalled(V1());  // app.exe's backup is back, nothing left beside
+    }
+  }
+}
+#endif
 
 // Interruption: the job stops (as a killed process would) right after one
 // step's piece of work; the next run must end installed with nothing lost.
