@@ -14,3 +14,11 @@ endif()
 if(TW_WINDOWS)
   target_link_libraries(test_tools_shell_link_win32 PRIVATE ole32 uuid)
 endif()
+
+# The stand-in for other products' uninstallers; the uninstaller's program
+# tests start tarnwick.exe itself.
+if(TW_WINDOWS)
+  add_executable(tw_fake_uninstaller ${TW_ROOT}/tests/tools/fake_uninstaller.cpp)
+  add_dependencies(test_tools_uninstall tw_fake_uninstaller)
+  add_dependencies(test_tools_uninstall_win32 tw_fake_uninstaller tarnwick)
+endif()
