@@ -11,9 +11,11 @@
 
 #include <cstdint>
 
+#include "base/lists.h"
 #include "gui/language.h"
 
 class cApplicationConfig;
+class cChildElement;
 
 // The application pack table's provider. One instance per process, made by
 // RegisterPackageLanguages and kept until exit.
@@ -38,3 +40,9 @@ bool ApplyLanguage(int32_t id);
 // (the store's per-user value first) when the provider has that pack and it
 // applies; otherwise English with its UI font.
 void ChooseStartLanguage(cApplicationConfig* store);
+
+// Asks which of the offered language ids to use (preselected marked): the
+// chosen id, or 13 when nothing was chosen. An empty list gives 13 and a
+// list of one its id, without asking. owner may be null.
+int32_t ShowLanguageSelection(const cSimpleList<int32_t>& ids, int32_t preselected,
+                              const char16_t* codename, cChildElement* owner);

@@ -1,7 +1,6 @@
 // Mode 5, the verb "make": the setup builder with the scenario compiler.
 #include "tools/modes.h"
 
-#if __has_include("package/scenario.h")
 #include <string>
 
 #include "base/strings.h"
@@ -29,4 +28,3 @@ int32_t BuildSetup(const char16_t* targetPath, const char16_t* programFile, cons
   };
   return BuildSetupWith(compile, targetPath, programFile, ownProgramPath, scenarioPath);
 }
-#endif

@@ -31,7 +31,7 @@ const struct {
   int32_t count;
 } kSections[] = {
     {"pkgm::fin", 14},  {"pkgm::fsel", 14}, {"pkgm::iini", 13},  {"pkgm::instp", 7},
-    {"pkgm::instw", 26}, {"pkgm::langs", 5}, {"pkgm::rem", 7},    {"pkgm::resp", 2},
+    {"pkgm::instw", 26}, {"pkgm::langs", 5}, {"pkgm::rem", 8},    {"pkgm::resp", 2},
     {"pkgm::tarnw", 18}, {"pkgm::unin", 12}, {"pkgm::updi", 16},  {"pkgm::updr", 3},
 };
 

@@ -26,7 +26,15 @@ endif()
 # tarnwick and this build's tarnwick.exe under Wine must write identical
 # setup files. It needs the native and the win32 builds beside this one and
 # reports itself skipped without them.
-if(TW_WINDOWS AND EXISTS ${TW_ROOT}/package/scenario.h)
+if(TW_WINDOWS)
   tw_register_test(tools/make_e2e ${TW_ROOT}/tests/tools/make_e2e.sh ${TW_ROOT} ${CMAKE_BINARY_DIR})
   set_tests_properties(tools/make_e2e PROPERTIES SKIP_RETURN_CODE 77)
+endif()
+
+# The stand-in for other products' uninstallers; the uninstaller's program
+# tests start tarnwick.exe itself.
+if(TW_WINDOWS)
+  add_executable(tw_fake_uninstaller ${TW_ROOT}/tests/tools/fake_uninstaller.cpp)
+  add_dependencies(test_tools_uninstall tw_fake_uninstaller)
+  add_dependencies(test_tools_uninstall_win32 tw_fake_uninstaller tarnwick)
 endif()
