@@ -38,3 +38,8 @@ endif()
 if(TARGET bench_install)
   target_compile_definitions(bench_install PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
 endif()
+
+# The TLS client benchmark starts the test TLS server from the source tree.
+if(TARGET bench_tls_client)
+  target_compile_definitions(bench_tls_client PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+endif()

@@ -1,4 +1,4 @@
-// SHA-1, SHA-256 and SHA-384 of FIPS 180-4.
+// SHA-1, SHA-256, SHA-384 and SHA-512 of FIPS 180-4.
 //
 // Contexts are plain records without interior pointers: copying one forks the
 // hash. Byte buffers are passed as untyped pointers so that char and uint8_t
@@ -13,6 +13,7 @@
 inline constexpr int kSha1Size = 20;
 inline constexpr int kSha256Size = 32;
 inline constexpr int kSha384Size = 48;
+inline constexpr int kSha512Size = 64;
 
 struct sSha1Ctx {
   uint32_t state[5];
@@ -57,3 +58,10 @@ int Sha384Init(sSha384Ctx* ctx);
 int Sha384Update(sSha384Ctx* ctx, const void* data, size_t length);
 // 1 (and no change) when out48 is null, else 0 after writing the digest.
 int Sha384Final(sSha384Ctx* ctx, void* out48);
+
+// SHA-512: the same context and compression as SHA-384 with SHA-512's
+// initial value and the whole 64-byte state as digest.
+using sSha512Ctx = sSha384Ctx;
+void Sha512Init(sSha512Ctx* ctx);
+void Sha512Update(sSha512Ctx* ctx, const void* data, size_t length);
+void Sha512Final(sSha512Ctx* ctx, void* out64);

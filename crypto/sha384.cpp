@@ -84,8 +84,10 @@ int Sha384Update(sSha384Ctx* ctx, const void* data, size_t length) {
   return 0;
 }
 
-int Sha384Final(sSha384Ctx* ctx, void* out48) {
-  if (out48 == nullptr) return 1;
+namespace {
+
+// Pads the last block and compresses it; the state then holds the digest.
+void Sha512FamilyFinish(sSha384Ctx* ctx) {
   const uint32_t have = ctx->count[0] & 127;
   ctx->buffer[have] = 0x80;
   if (have >= 112) {
@@ -101,8 +103,34 @@ int Sha384Final(sSha384Ctx* ctx, void* out48) {
     StoreBe32(ctx->buffer + 124 - 4 * i, (ctx->count[i] << 3) | lower);
   }
   Sha512Block(ctx->state, ctx->buffer);
+}
+
+}  // namespace
+
+int Sha384Final(sSha384Ctx* ctx, void* out48) {
+  if (out48 == nullptr) return 1;
+  Sha512FamilyFinish(ctx);
   uint8_t* out = static_cast<uint8_t*>(out48);
   for (int i = 0; i < 6; ++i) StoreBe64(out + 8 * i, ctx->state[i]);
   SecureZero(ctx, sizeof *ctx);
   return 0;
+}
+
+void Sha512Init(sSha512Ctx* ctx) {
+  static constexpr uint64_t kInit[8] = {0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b,
+                                        0xa54ff53a5f1d36f1, 0x510e527fade682d1, 0x9b05688c2b3e6c1f,
+                                        0x1f83d9abfb41bd6b, 0x5be0cd19137e2179};
+  std::memset(ctx->count, 0, sizeof ctx->count);
+  std::memcpy(ctx->state, kInit, sizeof kInit);
+}
+
+void Sha512Update(sSha512Ctx* ctx, const void* data, size_t length) {
+  if (length != 0) Sha384Update(ctx, data, length);
+}
+
+void Sha512Final(sSha512Ctx* ctx, void* out64) {
+  Sha512FamilyFinish(ctx);
+  uint8_t* out = static_cast<uint8_t*>(out64);
+  for (int i = 0; i < 8; ++i) StoreBe64(out + 8 * i, ctx->state[i]);
+  SecureZero(ctx, sizeof *ctx);
 }

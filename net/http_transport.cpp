@@ -8,12 +8,37 @@ cHttpTransport::~cHttpTransport() { Close(); }
 
 uint32_t cHttpTransport::Send(const void* data, uint32_t length) {
   if (tlsState_ != kTlsNone) return SendTls(data, length);
-  return cTCPSocket::Send(data, length);
+  return SendAll(data, length);
 }
 
 uint32_t cHttpTransport::Receive(void* buffer, uint32_t length, const sSocketTimeout* timeout) {
   if (tlsState_ != kTlsNone) return ReceiveTls(buffer, length);
-  return cTCPSocket::Receive(buffer, length, timeout);
+  return ReceivePlain(buffer, length, timeout);
+}
+
+void cHttpTransport::UseWire(cTCPSocket* wire, const char* host) {
+  wire_ = wire;
+  hostName_.Assign(host);
+  tlsState_ = kTlsNone;
+  cipherSuite_ = 0xFFFF;
+  leftover_.clear();
+  leftoverPos_ = 0;
+  headerPending_ = false;
+  tlsError_ = 0;
+}
+
+uint32_t cHttpTransport::SendAll(const void* data, uint32_t length) {
+  if (wire_ == nullptr) return cTCPSocket::Send(data, length);
+  const uint32_t n = wire_->Send(data, length);
+  SetLastError(wire_->LastError());
+  return n;
+}
+
+uint32_t cHttpTransport::ReceivePlain(void* buffer, uint32_t length, const sSocketTimeout* timeout) {
+  if (wire_ == nullptr) return cTCPSocket::Receive(buffer, length, timeout);
+  const uint32_t n = wire_->Receive(buffer, length, timeout);
+  SetLastError(wire_->LastError());
+  return n;
 }
 
 bool cHttpTransport::Connect(const uint8_t address[4], uint16_t port, uint32_t timeoutMs) {
@@ -23,24 +48,21 @@ bool cHttpTransport::Connect(const uint8_t address[4], uint16_t port, uint32_t t
   leftoverPos_ = 0;
   headerPending_ = false;
   if (!cTCPClient::Connect(address, port, timeoutMs)) return false;
+  tlsError_ = 0;
   if (tlsWanted_ && !Handshake()) {
     Close();
-    SetLastError(kSocketCallFailed);
+    SetLastError(tlsError_ != 0 ? tlsError_ : kSocketCallFailed);
     return false;
   }
   return true;
 }
-
-bool cHttpTransport::CheckCertificate(const uint8_t*, uint32_t) { return true; }
-
-bool cHttpTransport::CheckCertificateVerify(const uint8_t*, uint32_t) { return true; }
 
 uint32_t cHttpTransport::ReceiveRaw(void* buffer, uint32_t n) {
   auto* out = static_cast<char*>(buffer);
   uint32_t done = 0;
   while (done < n) {
     const uint32_t want = n - done < kReadExactPiece ? n - done : kReadExactPiece;
-    const uint32_t got = cTCPSocket::Receive(out + done, want, nullptr);
+    const uint32_t got = ReceivePlain(out + done, want, nullptr);
     if (got == 0) break;
     done += got;
   }

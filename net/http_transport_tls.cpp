@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "crypto/random_pool.h"
+#include "crypto/sha.h"
 #include "crypto/x25519.h"
 #include "net/http_transport.h"
+#include "net/tls12.h"
 #include "net/tls13.h"
 
 namespace {
@@ -16,8 +18,10 @@ void Wipe(void* p, size_t n) {
   while (n--) *v++ = 0;
 }
 
+}  // namespace
+
 // One handshake's key material, zeroed when the handshake ends.
-struct sTLSKeyMaterial {
+struct cHttpTransport::sKeyMaterial {
   uint8_t clientPublic[32];
   uint8_t clientPrivate[32];
   uint8_t clientRandom[32];
@@ -25,8 +29,10 @@ struct sTLSKeyMaterial {
   uint8_t serverPublic[32];
   uint8_t shared[32];
   uint8_t masterSecret[48];
-  ~sTLSKeyMaterial() { Wipe(this, sizeof *this); }
+  ~sKeyMaterial() { Wipe(this, sizeof *this); }
 };
+
+namespace {
 
 uint32_t Be16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
 uint32_t Be24(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 16 | Be16(p + 1); }
@@ -63,20 +69,20 @@ const uint8_t kChangeCipherSpec[6] = {0x14, 0x03, 0x03, 0x00, 0x01, 0x01};
 
 }  // namespace
 
-uint32_t cHttpTransport::SendAll(const void* data, uint32_t length) { return cTCPSocket::Send(data, length); }
-
 bool cHttpTransport::Handshake() {
   if (hostName_.text == nullptr || hostName_.text[0] == '\0') return false;
   // Keys from a pool that never had the system's randomness are guessable.
   if (!RandomPoolHasOsEntropy()) return false;
-  sTLSKeyMaterial km;
+  sKeyMaterial km;
   X25519Base(km.clientPrivate, km.clientPublic);
   std::vector<uint8_t> hello, serverHello;
   bool tls12 = false;
   if (!SendClientHello(hello, km.clientPublic, km.clientRandom)) return false;
   if (!ReadServerHello(km.serverRandom, km.serverPublic, serverHello, &tls12)) return false;
-  // TLS 1.2 is not spoken by this build: such a server fails the handshake.
-  if (tls12) return false;
+  std::memcpy(clientRandom_, km.clientRandom, 32);
+  std::memcpy(serverRandom_, km.serverRandom, 32);
+  serverKey_ = sRsaPublicKey{};
+  if (tls12) return Handshake12(hello, serverHello, km);
   X25519(km.clientPrivate, km.shared, km.serverPublic);
   // A low-order server key gives an all-zero secret that anyone knows.
   if (AllZero(km.shared, 32)) return false;
@@ -264,7 +270,11 @@ bool cHttpTransport::Handshake13(const std::vector<uint8_t>& hello, const std::v
     if (m[0] != expected || length > contentLength - pos - 4) return false;
     const uint8_t* body = m + 4;
     if (expected == 11 && !CheckCertificate(body, length)) return false;
-    if (expected == 15 && !CheckCertificateVerify(body, length)) return false;
+    if (expected == 15) {
+      transcript.Final(transcriptHash_);
+      transcriptHashLength_ = n;
+      if (!CheckCertificateVerify(body, length)) return false;
+    }
     if (expected == 20) {
       if (length != static_cast<uint32_t>(n)) return false;
       transcript.Final(s->hash);
@@ -307,10 +317,6 @@ bool cHttpTransport::Handshake13(const std::vector<uint8_t>& hello, const std::v
 }
 
 uint32_t cHttpTransport::SendTls(const void* data, uint32_t length) {
-  if (tlsState_ != kTls13) {
-    SetLastError(kSocketCallFailed);
-    return 0;
-  }
   const auto* in = static_cast<const uint8_t*>(data);
   uint32_t done = 0;
   sendBuffer_.resize(kTlsMaxPlain + 1);
@@ -318,7 +324,9 @@ uint32_t cHttpTransport::SendTls(const void* data, uint32_t length) {
     const uint32_t piece = length - done < kTlsMaxPlain ? length - done : kTlsMaxPlain;
     std::memcpy(sendBuffer_.data(), in + done, piece);
     sendBuffer_[piece] = 23;
-    if (!SendRecord13(sendBuffer_.data(), piece + 1, sendSequence_, writeCtx_)) break;
+    const bool sent = tlsState_ == kTls12 ? SendRecord12(piece, sendSequence_, sendBuffer_.data(), 23)
+                                          : SendRecord13(sendBuffer_.data(), piece + 1, sendSequence_, writeCtx_);
+    if (!sent) break;
     ++sendSequence_;
     done += piece;
   }
@@ -328,11 +336,24 @@ uint32_t cHttpTransport::SendTls(const void* data, uint32_t length) {
 uint32_t cHttpTransport::ReceiveTls(void* buffer, uint32_t length) {
   if (length == 0) return 0;
   while (leftoverPos_ >= leftover_.size()) {
-    if (tlsState_ != kTls13) {
-      SetLastError(kSocketCallFailed);
-      return 0;
-    }
     std::vector<uint8_t> plain;
+    if (tlsState_ == kTls12) {
+      // Only application data: an alert, a renegotiation request or
+      // anything else ends the stream (close_notify as an orderly end).
+      uint8_t recordType = 0;
+      if (!ReadRecord12(&recordType, plain)) return 0;
+      ++receiveSequence_;
+      plain.pop_back();
+      if (recordType != 23) {
+        const bool closeNotify = recordType == 21 && plain.size() == 2 && plain[0] == 1 && plain[1] == 0;
+        SetLastError(closeNotify ? kSocketClosed : kSocketCallFailed);
+        return 0;
+      }
+      if (plain.empty()) continue;
+      leftover_.swap(plain);
+      leftoverPos_ = 0;
+      break;
+    }
     if (!ReadRecord13(plain, receiveSequence_, readCtx_)) return 0;
     ++receiveSequence_;
     uint8_t type = 0;
@@ -356,4 +377,152 @@ uint32_t cHttpTransport::ReceiveTls(void* buffer, uint32_t length) {
   leftoverPos_ += n;
   SetLastError(kSocketOk);
   return n;
+}
+
+bool cHttpTransport::SendRecord12(uint32_t length, uint64_t sequence, const uint8_t* plaintext, uint8_t type) {
+  uint8_t iv[16];
+  for (uint8_t& b : iv) b = DrawRandomByte();
+  std::vector<uint8_t> record(Tls12RecordSize(length));
+  if (!Tls12SealRecord(writeCbc_, clientMacKey_, sequence, type, plaintext, length, iv, record.data())) return false;
+  return SendAll(record.data(), static_cast<uint32_t>(record.size())) == record.size();
+}
+
+bool cHttpTransport::ReadRecord12(uint8_t* type, std::vector<uint8_t>& plaintext) {
+  uint8_t h[5];
+  if (!ReadHeader(h)) return false;
+  const uint32_t n = Be16(h + 3);
+  if (h[1] != 3 || h[2] < 1 || h[2] > 3 || n <= 16 || n % 16 != 0 || n > kTls12MaxBody) {
+    SetLastError(kSocketCallFailed);
+    return false;
+  }
+  plaintext.assign(n, 0);
+  if (ReceiveRaw(plaintext.data(), n) != n) {
+    SetLastError(kSocketCallFailed);
+    return false;
+  }
+  const int32_t length = Tls12OpenRecord(readCbc_, serverMacKey_, receiveSequence_, h, plaintext.data(), n);
+  if (length < 0) {
+    SetLastError(kSocketCallFailed);
+    return false;
+  }
+  plaintext.resize(static_cast<size_t>(length));
+  plaintext.push_back(h[0]);
+  *type = h[0];
+  return true;
+}
+
+bool cHttpTransport::Handshake12(const std::vector<uint8_t>& hello, const std::vector<uint8_t>& serverHello,
+                                 sKeyMaterial& km) {
+  sSha256Ctx transcript;
+  Sha256Init(&transcript);
+  Sha256Update(&transcript, hello.data() + 5, hello.size() - 5);
+  Sha256Update(&transcript, serverHello.data(), serverHello.size());
+
+  // The ServerHello is the first message of its record; walk on from it.
+  std::vector<uint8_t> record = serverHello;
+  if (record.size() < 4 || record[0] != 2 || Be24(record.data() + 1) > record.size() - 4) return false;
+  size_t pos = 4 + Be24(record.data() + 1);
+  static const uint8_t kOrder[3] = {11, 12, 14};
+  for (uint8_t expected : kOrder) {
+    if (pos == record.size()) {
+      uint8_t type = 0;
+      if (!ReadPlainRecord(&type, record) || type != 22 || record.empty()) return false;
+      Sha256Update(&transcript, record.data(), record.size());
+      pos = 0;
+    }
+    if (record.size() - pos < 4) return false;
+    const uint8_t* m = record.data() + pos;
+    const uint32_t length = Be24(m + 1);
+    if (m[0] != expected || length > record.size() - pos - 4) return false;
+    const uint8_t* body = m + 4;
+    if (expected == 11 && (length == 0 || !CheckCertificate(body, length))) return false;
+    if (expected == 12) {
+      if (length <= 35 || body[0] != 3 || Be16(body + 1) != 0x001d || body[3] != 32) return false;
+      if (!CheckServerKeyExchange(body, length)) return false;
+      std::memcpy(km.serverPublic, body + 4, 32);
+    }
+    if (expected == 14 && length != 0) return false;
+    pos += 4 + length;
+  }
+  // ServerHelloDone ends the server's flight and its record.
+  if (pos != record.size()) return false;
+
+  uint8_t keyExchange[42] = {0x16, 0x03, 0x03, 0x00, 0x25, 0x10, 0x00, 0x00, 0x21, 0x20};
+  std::memcpy(keyExchange + 10, km.clientPublic, 32);
+  if (SendAll(keyExchange, 42) != 42) return false;
+  Sha256Update(&transcript, keyExchange + 5, 37);
+  if (SendAll(kChangeCipherSpec, 6) != 6) return false;
+
+  X25519(km.clientPrivate, km.shared, km.serverPublic);
+  if (AllZero(km.shared, 32)) return false;
+  uint8_t seed[64];
+  std::memcpy(seed, km.clientRandom, 32);
+  std::memcpy(seed + 32, km.serverRandom, 32);
+  Tls12Prf(km.shared, 32, "master secret", seed, 64, km.masterSecret, 48);
+  struct sSecrets {
+    uint8_t keyBlock[128];
+    uint8_t hash[32];
+    uint8_t finished[16];
+    uint8_t expected[12];
+    ~sSecrets() { Wipe(this, sizeof *this); }
+  } s;
+  std::memcpy(seed, km.serverRandom, 32);
+  std::memcpy(seed + 32, km.clientRandom, 32);
+  Tls12Prf(km.masterSecret, 48, "key expansion", seed, 64, s.keyBlock, 128);
+  int32_t keyBytes;
+  if (cipherSuite_ == kTlsEcdheRsaAes128CbcSha)
+    keyBytes = 16;
+  else if (cipherSuite_ == kTlsEcdheRsaAes256CbcSha)
+    keyBytes = 32;
+  else
+    return false;
+  auto clientCipher = std::make_unique<cAESCipher>();
+  auto serverCipher = std::make_unique<cAESCipher>();
+  if (!clientCipher->SetKey(s.keyBlock + 40, keyBytes * 8) ||
+      !serverCipher->SetKey(s.keyBlock + 40 + keyBytes, keyBytes * 8) || !writeCbc_.SetCipher(std::move(clientCipher)) ||
+      !readCbc_.SetCipher(std::move(serverCipher)))
+    return false;
+  std::memcpy(clientMacKey_, s.keyBlock, 20);
+  std::memcpy(serverMacKey_, s.keyBlock + 20, 20);
+
+  sSha256Ctx copy = transcript;
+  Sha256Final(&copy, s.hash);
+  s.finished[0] = 20;
+  s.finished[1] = 0;
+  s.finished[2] = 0;
+  s.finished[3] = 12;
+  Tls12Prf(km.masterSecret, 48, "client finished", s.hash, 32, s.finished + 4, 12);
+  sendSequence_ = 0;
+  receiveSequence_ = 0;
+  if (!SendRecord12(16, sendSequence_, s.finished, 22)) return false;
+  sendSequence_ = 1;
+  Sha256Update(&transcript, s.finished, 16);
+
+  // Handshake records (a NewSessionTicket) until the server's
+  // ChangeCipherSpec; then its Finished, encrypted.
+  for (;;) {
+    uint8_t type = 0;
+    std::vector<uint8_t> body;
+    if (!ReadPlainRecord(&type, body)) return false;
+    if (type == 22) {
+      Sha256Update(&transcript, body.data(), body.size());
+      continue;
+    }
+    if (type != 20 || body.size() != 1 || body[0] != 1) return false;
+    break;
+  }
+  uint8_t type = 0;
+  std::vector<uint8_t> plain;
+  if (!ReadRecord12(&type, plain)) return false;
+  if (type != 22 || plain.size() != 17 || plain[0] != 20 || Be24(plain.data() + 1) != 12) return false;
+  Sha256Final(&transcript, s.hash);
+  Tls12Prf(km.masterSecret, 48, "server finished", s.hash, 32, s.expected, 12);
+  const bool same = TlsSameBytes(s.expected, plain.data() + 4, 12);
+  Wipe(plain.data(), plain.size());
+  if (!same) return false;
+  receiveSequence_ = 1;
+  leftover_.clear();
+  leftoverPos_ = 0;
+  tlsState_ = kTls12;
+  return true;
 }

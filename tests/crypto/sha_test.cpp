@@ -47,6 +47,15 @@ Bytes Sha384Pieces(const Bytes& m, const Pieces& pieces) {
   return out;
 }
 
+Bytes Sha512Pieces(const Bytes& m, const Pieces& pieces) {
+  sSha512Ctx ctx;
+  Sha512Init(&ctx);
+  for (auto [off, n] : pieces) Sha512Update(&ctx, m.data() + off, n);
+  Bytes out(kSha512Size);
+  Sha512Final(&ctx, out.data());
+  return out;
+}
+
 struct Algo {
   const char* name;
   Bytes (*hash)(const Bytes&, const Pieces&);
@@ -56,6 +65,7 @@ const Algo kAlgos[] = {
     {"SHA1", &Sha1Pieces, 64},
     {"SHA256", &Sha256Pieces, 64},
     {"SHA384", &Sha384Pieces, 128},
+    {"SHA512", &Sha512Pieces, 128},
 };
 
 Bytes Whole(const Algo& a, const Bytes& m) { return a.hash(m, {{0, m.size()}}); }

@@ -1,12 +1,15 @@
 // The TLS client against `openssl s_server` on loopback (tests/net/
-// tls_server.py makes a throwaway CA and server certificate at run time):
-// whole downloads over TLS 1.3 with both suites, with and without the
-// middlebox ChangeCipherSpec, through cHttpTransport::Execute.
+// tls_server.py makes a throwaway CA and server certificate at run time
+// and the test trusts that CA): whole downloads over TLS 1.3 with both
+// suites, with and without the middlebox ChangeCipherSpec, and over TLS 1.2
+// with both CBC suites, through cHttpTransport::Execute; and the servers
+// the client must refuse before any data is read.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -17,6 +20,7 @@
 #include "base/strings.h"
 #include "crypto/sha.h"
 #include "net/http_transport.h"
+#include "tests/support/trust_anchor.h"
 
 namespace {
 
@@ -53,7 +57,14 @@ public:
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     while (std::chrono::steady_clock::now() < deadline) {
       std::ifstream f(portFile_);
-      if (f >> port_) return;
+      if (f >> port_) {
+        // The CA file is in place before the port file.
+        std::ifstream ca(portFile_ + ".ca", std::ios::binary);
+        const std::string der((std::istreambuf_iterator<char>(ca)), {});
+        if (der.empty() || !twtest::TrustTestAnchor(reinterpret_cast<const uint8_t*>(der.data()), der.size()))
+          throw std::runtime_error("cannot trust the test CA");
+        return;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     throw std::runtime_error("the TLS test server did not start: " + command);
@@ -62,7 +73,9 @@ public:
     std::error_code ec;
     std::filesystem::remove(portFile_, ec);
   }
-  std::string Url(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(port_) + path; }
+  // The certificate names localhost and 127.0.0.1; the name is the one
+  // every chain engine matches.
+  std::string Url(const std::string& path) const { return "https://localhost:" + std::to_string(port_) + path; }
 
 private:
   std::string unixPortFile_, portFile_;
@@ -78,9 +91,14 @@ public:
     size += length;
     return true;
   }
+  bool OnHeaders() override {
+    headers = true;
+    return true;
+  }
   sSha256Ctx sha;
   uint64_t size = 0;
   bool gap = false;
+  bool headers = false;
 };
 
 std::string PatternSha256(size_t n) {
@@ -91,7 +109,7 @@ std::string PatternSha256(size_t n) {
   return std::string(reinterpret_cast<char*>(digest), 32);
 }
 
-TEST(TlsLive, Tls13DownloadsAMebibyteWithEitherSuite) {
+TEST(TlsLive, DownloadsAMebibyteWithEachSuite) {
   const struct {
     const char* options;
     uint16_t suite;
@@ -100,6 +118,8 @@ TEST(TlsLive, Tls13DownloadsAMebibyteWithEitherSuite) {
       {"-tls1_3 -ciphersuites TLS_AES_256_GCM_SHA384", 0x1302},
       // Without the middlebox-compatibility ChangeCipherSpec.
       {"-tls1_3 -ciphersuites TLS_AES_128_GCM_SHA256 -no_middlebox", 0x1301},
+      {"-tls1_2 -cipher ECDHE-RSA-AES128-SHA", 0xC013},
+      {"-tls1_2 -cipher ECDHE-RSA-AES256-SHA", 0xC014},
   };
   for (const auto& c : cases) {
     TlsServer server(1, c.options);
@@ -107,13 +127,49 @@ TEST(TlsLive, Tls13DownloadsAMebibyteWithEitherSuite) {
     cHttpTransport transport;
     Hasher h;
     EXPECT_TRUE(transport.Execute(request, h)) << c.options << " error " << transport.LastError();
-    EXPECT_EQ(transport.TlsState(), cHttpTransport::kTls13) << c.options;
+    EXPECT_EQ(transport.TlsState(), (c.suite >> 8) == 0x13 ? cHttpTransport::kTls13 : cHttpTransport::kTls12)
+        << c.options;
     EXPECT_EQ(transport.CipherSuite(), c.suite) << c.options;
     EXPECT_FALSE(h.gap);
     EXPECT_EQ(h.size, 1u << 20) << c.options;
     uint8_t digest[32];
     Sha256Final(&h.sha, digest);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(digest), 32), PatternSha256(1 << 20)) << c.options;
+  }
+}
+
+// Each server the client must not talk to: the handshake fails with its
+// own code and no part of the answer is read.
+TEST(TlsLive, RefusedServers) {
+  const struct {
+    const char* options;
+    int32_t error;  // 0: any failure
+  } cases[] = {
+      {"--cert other-ca -tls1_3", kTlsCertificateUntrusted},
+      {"--cert other-ca -tls1_2", kTlsCertificateUntrusted},
+      {"--cert expired -tls1_3", kTlsCertificateExpired},
+      {"--cert wrong-host -tls1_3", kTlsHostMismatch},
+      {"--cert wrong-host -tls1_2", kTlsHostMismatch},
+      {"--flip-ske -tls1_2 -cipher ECDHE-RSA-AES128-SHA", kTlsBadSignature},
+      // No key exchange or signature this client offers.
+      {"--cert ecdsa", 0},
+      {"-groups P-256", 0},
+      {"-tls1_2 -groups P-256", 0},
+  };
+  for (const auto& c : cases) {
+    TlsServer server(1, c.options);
+    cHttpRequest request(server.Url("/hello.txt").c_str());
+    cHttpTransport transport;
+    Hasher h;
+    EXPECT_FALSE(transport.Execute(request, h)) << c.options;
+    if (c.error != 0) {
+      EXPECT_EQ(transport.LastError(), c.error) << c.options;
+    } else {
+      EXPECT_NE(transport.LastError(), kSocketOk) << c.options;
+    }
+    EXPECT_EQ(transport.TlsState(), cHttpTransport::kTlsNone) << c.options;
+    EXPECT_FALSE(h.headers) << c.options;
+    EXPECT_EQ(h.size, 0u) << c.options;
   }
 }
 
