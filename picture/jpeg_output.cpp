@@ -237,6 +237,15 @@ bool cJPEGParser::WriteRow(const uint8_t* const* rows, uint32_t* destination, in
     case kJpegColourYCbCr: {
       if (nf < 3) return false;
       const uint8_t *yp = rows[0], *cbp = rows[1], *crp = rows[2];
+      if (filter == nullptr && s == 1) {
+        // The common case without a filter, every byte a sample.
+        for (int32_t x = 0; x < count; ++x) {
+          const int32_t y = yp[x], cb = cbp[x], cr = crp[x];
+          destination[x] =
+              Pack(r0[y + t.crToR[cr]], r0[y + ((t.cbToG[cb] + t.crToG[cr]) >> 16)], r0[y + t.cbToB[cb]]);
+        }
+        return true;
+      }
       for (int32_t x = 0; x < count; ++x) {
         uint8_t ycc[3] = {yp[x * s], cbp[x * s], crp[x * s]};
         if (filter != nullptr) filter->FilterYCbCr(ycc);

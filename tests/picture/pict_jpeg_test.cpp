@@ -857,3 +857,27 @@ TEST(PictJPEG, HugeProgressiveStoreIsRefusedBeforeAllocating) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PictJPEG, TwelveBitDctFileIsRecognisedButNotDecoded) {
+  cJpegBits bits;
+  PutBlock(bits, 8, {});
+  std::vector<uint8_t> f = GreyFile(8, 8, bits.Finish());
+  for (size_t i = 0; i + 4 < f.size(); ++i) {
+    if (f[i] == 0xFF && f[i + 1] == 0xC0) {
+      f[i + 4] = 12;  // the frame's precision
+      break;
+    }
+  }
+  cBufWrapperIO io(f.data(), static_cast<uint32_t>(f.size()));
+  sPictInfo info;
+  EXPECT_TRUE(cPictJPEG::Detect(&io, &info));
+  EXPECT_EQ(info.width, 8);
+  cPictJPEG j;
+  EXPECT_FALSE(LoadJpeg(j, f));
+  io.Seek(0);
+  EXPECT_EQ(CreatePicture(&io, nullptr), nullptr);
+}
+
+}  // namespace
