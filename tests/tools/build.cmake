@@ -14,3 +14,11 @@ endif()
 if(TW_WINDOWS)
   target_link_libraries(test_tools_shell_link_win32 PRIVATE ole32 uuid)
 endif()
+
+# The language form's test sends system-wide input (SendInput) to its window.
+if(TW_WINDOWS)
+  set_tests_properties(tools/lang_selection_win32 PROPERTIES RUN_SERIAL TRUE)
+endif()
+if(TW_WINDOWS)
+  add_dependencies(test_tools_tarnwick_resources_win32 tarnwick)
+endif()
