@@ -79,10 +79,9 @@ int32_t cLangsGrid::GetCellWidth() {
 }
 
 void cLangsGrid::PaintCell(cCanvas* canvas, int32_t index, bool selected) {
-  sRect r;
-  if (canvas == nullptr || !GetCellRect(index, &r)) return;
-  r.x -= GetScrollX();
-  r.y -= GetScrollY();
+  // The canvas is the cell's own: its origin is the cell's corner.
+  if (canvas == nullptr) return;
+  const sRect r{0, 0, GetCellWidth(), GetCellHeight()};
   if (selected)
     canvas->DrawRect(&r, kSelectedFill, kSelectedBorder);
   else

@@ -331,11 +331,17 @@ TEST_F(LangSelection, PaintsTitlesFrameAndRows) {
   EXPECT_TRUE(hasColour(25, 50, 0x655654)) << "title";
   EXPECT_TRUE(hasColour(55, 70, 0x655654)) << "subtitle";
   EXPECT_FALSE(hasColour(0, 24, 0x655654));
-  // Row 2 (French, selected): its fill and border at y 85 + 10 + 60.
-  EXPECT_EQ(shot.At(15 + 8, 155), Px(0xDFCAB7));
-  EXPECT_EQ(shot.At(15 + 8 + 2, 157), Px(0xF4E8DD));
-  EXPECT_TRUE(hasColour(156, 184, 0x655654)) << "the selected row's name";
+  // Row 1 (German, selected): its border and fill from y 85 + 10 + 30,
+  // the rows above and below it white.
+  EXPECT_EQ(shot.At(15 + 8, 125), Px(0xDFCAB7));
+  EXPECT_EQ(shot.At(15 + 8 + 2, 127), Px(0xF4E8DD));
+  EXPECT_EQ(shot.At(15 + 8 + 2, 152), Px(0xF4E8DD));
+  EXPECT_EQ(shot.At(15 + 8 + 2, 122), Px(0xFFFFFF));
+  EXPECT_EQ(shot.At(15 + 8 + 2, 157), Px(0xFFFFFF));
+  EXPECT_TRUE(hasColour(126, 154, 0x655654)) << "the selected row's name";
   EXPECT_TRUE(hasColour(96, 124, 0x655654)) << "the first row's name";
+  EXPECT_TRUE(hasColour(156, 184, 0x655654)) << "the third row's name";
+  EXPECT_FALSE(hasColour(186, 314, 0x655654)) << "no fourth row";
 }
 
 // ---- the language button ----
