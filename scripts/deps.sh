@@ -19,7 +19,7 @@ packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev)
 # The 64-bit Windows test flavour (`make test-win64`), which runs on every machine.
 packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
 # Running Windows tests: a virtual display and Wine's own fonts.
-packages+=(xvfb xauth fonts-wine)
+packages+=(xvfb xauth fonts-wine fonts-wqy-microhei)
 # An independent reader of the shortcut files the program writes.
 packages+=(liblnk-utils)
 # The installer benchmark's peer: NSIS installers built with makensis.

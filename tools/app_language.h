@@ -41,8 +41,3 @@ bool ApplyLanguage(int32_t id);
 // applies; otherwise English with its UI font.
 void ChooseStartLanguage(cApplicationConfig* store);
 
-// Asks which of the offered language ids to use (preselected marked): the
-// chosen id, or 13 when nothing was chosen. An empty list gives 13 and a
-// list of one its id, without asking. owner may be null.
-int32_t ShowLanguageSelection(const cSimpleList<int32_t>& ids, int32_t preselected,
-                              const char16_t* codename, cChildElement* owner);

@@ -6,18 +6,26 @@ get_target_property(tw_tools_sources ${TW_LIB} SOURCES)
 list(REMOVE_ITEM tw_tools_sources ${tw_tools_entry})
 set_property(TARGET ${TW_LIB} PROPERTY SOURCES ${tw_tools_sources})
 if(TW_WINDOWS)
-  # The version resource, compiled by the toolchain's resource compiler into
-  # an object linked into the program alone.
-  set(tw_tools_rc_obj ${CMAKE_BINARY_DIR}/generated/tools/tarnwick_rc.o)
+  # Its icon, drawn by our own script, the administrator manifest and the
+  # version resource (which the setup builder rewrites in every setup file),
+  # compiled by windres into an object linked with the program alone.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(tw_res_dir ${CMAKE_BINARY_DIR}/generated/tools)
+  file(MAKE_DIRECTORY ${tw_res_dir})
   add_custom_command(
-    OUTPUT ${tw_tools_rc_obj}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/tools
-    COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${TW_ROOT}/tools/tarnwick.rc -o ${tw_tools_rc_obj}
-    DEPENDS ${TW_ROOT}/tools/tarnwick.rc
-    COMMENT "Compiling tarnwick.exe's version resource"
+    OUTPUT ${tw_res_dir}/tarnwick.ico
+    COMMAND ${Python3_EXECUTABLE} ${TW_ROOT}/tools/make_icon.py ${tw_res_dir}/tarnwick.ico ${tw_res_dir}/tarnwick_icon.png
+    DEPENDS ${TW_ROOT}/tools/make_icon.py
+    COMMENT "Drawing the program icon"
     VERBATIM)
-  set_source_files_properties(${tw_tools_rc_obj} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
-  add_executable(tarnwick WIN32 ${tw_tools_entry} ${tw_tools_rc_obj})
+  add_custom_command(
+    OUTPUT ${tw_res_dir}/tarnwick_res.o
+    COMMAND ${CMAKE_RC_COMPILER} -O coff -I ${tw_res_dir} -I ${TW_ROOT}/tools
+            -i ${TW_ROOT}/tools/tarnwick.rc -o ${tw_res_dir}/tarnwick_res.o
+    DEPENDS ${TW_ROOT}/tools/tarnwick.rc ${TW_ROOT}/tools/tarnwick.manifest ${tw_res_dir}/tarnwick.ico
+    COMMENT "Compiling the program's resources"
+    VERBATIM)
+  add_executable(tarnwick WIN32 ${tw_tools_entry} ${tw_res_dir}/tarnwick_res.o)
   target_link_libraries(tarnwick PRIVATE ${TW_LIB})
   # The example product's program (examples/demo), which `make demo` and the
   # builder's end-to-end test package.

@@ -16,6 +16,7 @@
 #include "gui/window_maker.h"
 #include "tools/app_language.h"
 #include "tools/installed_product.h"
+#include "tools/lang_selection.h"
 #include "tools/modes.h"
 #include "tools/uninstall_entry.h"
 
@@ -148,7 +149,7 @@ bool cUninstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
     }
     case 9: {
       auto* ask = static_cast<cRespondLangAction*>(action);
-      *ask->id = ShowLanguageSelection(request_->languages, *ask->id, request_->codename.text, this);
+      *ask->id = ShowLanguageSelection(&request_->languages, *ask->id, request_->codename.text, this);
       return true;
     }
     case 10: {

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "gui/language_builtin.h"
 #include "gui/language_internal.h"
+#include "tests/support/lang_check.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -289,6 +291,42 @@ TEST_F(LanguageTest, CheckerFindsDifferences) {
       EXPECT_EQ(problems[0], c.problem);
     }
   }
+}
+
+// Texts a translation may share with English, by language id: words the
+// language uses as they are. Every other text equal to English is reported.
+const std::map<int, std::set<std::string>> kSameAsEnglish = {
+    {2, {"OK", "Mo", "Fr", "Sa", "April", "August", "September", "November", "Name", "Computer", "Information",
+         "Pause"}},
+    {3, {"OK"}},
+    {5, {"OK", "Sa", "Date", "Type", "Information", "Pause"}},
+    {6, {"OK"}},
+    {7, {"No", "Error"}},
+    {11, {"OK"}},
+    {12, {"OK"}},
+};
+
+TEST_F(LanguageTest, EveryPackIsTranslated) {
+  sLangSections english;
+  ASSERT_TRUE(LoadLanguagePack(tw::kBuiltinPackImages[0].data, tw::kBuiltinPackImages[0].size, english));
+  for (int id = 2; id <= 12; ++id) {
+    sLangSections pack;
+    ASSERT_TRUE(LoadLanguagePack(tw::kBuiltinPackImages[id].data, tw::kBuiltinPackImages[id].size, pack)) << id;
+    const auto allowed = kSameAsEnglish.count(id) != 0 ? kSameAsEnglish.at(id) : std::set<std::string>{};
+    EXPECT_EQ(twtest::TextsStillEnglish(english, pack, allowed), std::vector<std::string>{}) << "language " << id;
+  }
+}
+
+// The second checker reports a text left in English unless its language
+// may keep it.
+TEST_F(LanguageTest, CheckerFindsTextsLeftInEnglish) {
+  sLangSections ref, pack;
+  ASSERT_TRUE(Load(Pack(Body({Section("a", Block({"OK", "Save", "Name"})), Section("b", Block({"%s files"}))})), ref));
+  ASSERT_TRUE(Load(Pack(Body({Section("a", Block({"OK", "Speichern", "Name"})), Section("b", Block({"%s files"}))})),
+                   pack));
+  EXPECT_EQ(twtest::TextsStillEnglish(ref, pack, {"OK"}),
+            (std::vector<std::string>{"a 2: Name", "b 0: %s files"}));
+  EXPECT_EQ(twtest::TextsStillEnglish(ref, pack, {"OK", "Name", "%s files"}), std::vector<std::string>{});
 }
 
 TEST_F(LanguageTest, LanguageNamesPack) {

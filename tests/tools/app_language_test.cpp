@@ -2,12 +2,15 @@
 // holds, applying a language and choosing the one to start with.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/config_store.h"
 #include "gui/language.h"
 #include "gui/language_internal.h"
+#include "tests/support/lang_check.h"
 #include "tests/support/test_support.h"
 #include "tools/app_language.h"
 #include "tools/app_language_packs.h"
@@ -106,11 +109,34 @@ TEST_F(AppLanguage, EveryPackHoldsTheSectionsWithTheSameConversions) {
   EXPECT_EQ(Narrow(english.Text("pkgm::iini", 7)).substr(0, 34), "Unable to open existing file for \"");
 }
 
+// Texts a translation may share with English: the product's name in every
+// language, and words some languages use as they are (by language id).
+const std::set<std::string> kBrand = {"Vornak"};
+const std::map<int32_t, std::set<std::string>> kSameAsEnglish = {
+    {2, {"Vornak", "Name", "Version"}},
+    {5, {"Vornak", "Introduction", "Version", "version %s"}},
+};
+
+TEST_F(AppLanguage, EveryPackIsTranslated) {
+  sLangSections english;
+  ASSERT_TRUE(LoadLanguagePack(tw::kAppPacks[0].data, tw::kAppPacks[0].size, english));
+  for (int i = 1; i < 12; ++i) {
+    sLangSections pack;
+    ASSERT_TRUE(LoadLanguagePack(tw::kAppPacks[i].data, tw::kAppPacks[i].size, pack)) << i;
+    const int32_t id = tw::kAppPacks[i].id;
+    const auto& allowed = kSameAsEnglish.count(id) != 0 ? kSameAsEnglish.at(id) : kBrand;
+    EXPECT_EQ(twtest::TextsStillEnglish(english, pack, allowed), std::vector<std::string>{}) << "language " << id;
+  }
+}
+
 TEST_F(AppLanguage, ApplyingALanguageSwitchesTheApplicationTexts) {
   ASSERT_TRUE(ApplyLanguage(0));
   EXPECT_EQ(GetCurrentLanguage(), 0);
   EXPECT_EQ(Narrow(GetLanguageText("pkgm::tarnw", 0)), "Vornak Software Manager");
   EXPECT_EQ(Narrow(GetLanguageText("pkgm::langs", 4)), "Other languages");
+  ASSERT_TRUE(ApplyLanguage(2));
+  EXPECT_EQ(Narrow(GetLanguageText("pkgm::langs", 2)), "Starten");
+  EXPECT_EQ(Narrow(GetLanguageText("pkgm::tarnw", 0)), "Vornak Software-Manager");
   ASSERT_TRUE(ApplyLanguage(4));
   EXPECT_EQ(GetCurrentLanguage(), 4);
   EXPECT_EQ(GetLanguageText("pkgm::langs", 4), nullptr);

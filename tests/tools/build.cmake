@@ -38,3 +38,11 @@ if(TW_WINDOWS)
   add_dependencies(test_tools_uninstall tw_fake_uninstaller)
   add_dependencies(test_tools_uninstall_win32 tw_fake_uninstaller tarnwick)
 endif()
+
+# The language form's test sends system-wide input (SendInput) to its window.
+if(TW_WINDOWS)
+  set_tests_properties(tools/lang_selection_win32 PROPERTIES RUN_SERIAL TRUE)
+endif()
+if(TW_WINDOWS)
+  add_dependencies(test_tools_tarnwick_resources_win32 tarnwick)
+endif()
