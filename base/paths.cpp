@@ -66,6 +66,21 @@ bool MatchRange(const char16_t* name, const char16_t* pattern, size_t patternEnd
 
 }  // namespace
 
+void MakeOpenablePath(_guardchar<char16_t>& out, const char16_t* path) {
+  if (path == nullptr || path[0] == 0) {
+    out.Assign(u"");
+    return;
+  }
+  const bool drive = ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')) && path[1] == u':';
+  if (path[0] == u'/' || path[0] == u'\\' || path[0] == u'.' || drive) {
+    out.Assign(path);
+    return;
+  }
+  std::u16string joined = u"./";
+  joined += path;
+  out.Assign(joined.c_str());
+}
+
 bool MakeLongPath(_typebuf<char16_t>& out, const char16_t* path) {
   if (path == nullptr || path[0] == 0) return false;
   const size_t len = Length(path);

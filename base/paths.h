@@ -62,6 +62,12 @@ inline constexpr int kPathDevice = 4;
 // '.'-relative paths. False, out untouched, for a null or empty path.
 bool MakeLongPath(_typebuf<char16_t>& out, const char16_t* path);
 
+// A path as given by a user (command line, scenario) in the form the file
+// functions take: a bare relative name ("setup.exe", "docs/a.idx") becomes
+// '.'-relative; absolute, UNC, drive and '.'-relative paths are kept. Null
+// or empty: out empty.
+void MakeOpenablePath(_guardchar<char16_t>& out, const char16_t* path);
+
 // In place: drops one leading double quote, turns '\' into '/', and strips
 // trailing spaces and double quotes. Null or empty text is left alone.
 void NormalizePath(char16_t* text);

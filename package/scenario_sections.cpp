@@ -56,7 +56,11 @@ int ScanVersion(const char16_t* text, int64_t (&parts)[4]) {
 int CompileInto(const _guardchar<char16_t>& indexPath, sPkgDocument& doc, int code, sScenarioDocError* docError) {
   cMemIOTarget target;
   cDocCompileError error;
-  if (!CompileDocument(nullptr, indexPath.text != nullptr ? indexPath.text : u"", &target, &error)) {
+  // Paths in a scenario are relative to the current folder; the file
+  // functions take them '.'-relative.
+  _guardchar<char16_t> openable;
+  MakeOpenablePath(openable, indexPath.text);
+  if (!CompileDocument(nullptr, openable.text != nullptr ? openable.text : u"", &target, &error)) {
     if (docError != nullptr) {
       const char16_t* path = error.path.text != nullptr ? error.path.text : u"";
       docError->path.assign(path);
@@ -289,7 +293,9 @@ int ParseInstallLine(cSOPKGDescription& desc, const char16_t* line) {
       }
     }
   }
-  if (!desc.AddInstallSource(entry, source.text)) return kScenarioBadSource;
+  _guardchar<char16_t> openable;
+  MakeOpenablePath(openable, source.text);
+  if (openable.text == nullptr || !desc.AddInstallSource(entry, openable.text)) return kScenarioBadSource;
   return kScenarioOk;
 }
 

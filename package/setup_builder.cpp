@@ -70,22 +70,10 @@ bool ReadWhole(cFileIO& file, std::vector<uint8_t>& image) {
   return file.Seek(0) && (size == 0 || file.ReadExact(image.data(), static_cast<uint32_t>(size)));
 }
 
-// A path as the file functions take it: they accept absolute, UNC and
-// '.'-relative paths, so a bare relative name from the command line
-// ("setup.exe", "docs/scenario.txt") is made '.'-relative.
+// A path as the file functions take it (see MakeOpenablePath).
 struct sFilePath {
   explicit sFilePath(const char16_t* path) {
-    if (path == nullptr || *path == 0) return;
-    const bool absolute = path[0] == u'/' || path[0] == u'\\' || path[0] == u'.' ||
-                          (path[1] == u':' && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')));
-    if (absolute) {
-      text.Assign(path);
-      return;
-    }
-    const int32_t capacity = WideLength(path) + 3;
-    auto joined = std::make_unique<char16_t[]>(static_cast<size_t>(capacity));
-    FormatW(joined.get(), capacity, u"./%s", path);
-    text.Assign(joined.get());
+    if (path != nullptr && *path != 0) MakeOpenablePath(text, path);
   }
   const char16_t* c_str() const { return text.text; }
   _guardchar<char16_t> text;

@@ -62,6 +62,27 @@ TEST(Paths, MakeLongPath) {
   EXPECT_EQ(untouched[0], u'k');
 }
 
+TEST(Paths, MakeOpenablePath) {
+  const struct {
+    const char16_t* in;
+    const char16_t* out;
+  } cases[] = {
+      {u"setup.exe", u"./setup.exe"},       {u"docs/a.idx", u"./docs/a.idx"},
+      {u"./a", u"./a"},                     {u"../a", u"../a"},
+      {u"/tmp/a", u"/tmp/a"},               {u"\\\\server\\share", u"\\\\server\\share"},
+      {u"C:\\a", u"C:\\a"},                 {u"z:", u"z:"},
+      {u"1:", u"./1:"},                     {u"", u""},
+  };
+  for (const auto& c : cases) {
+    _guardchar<char16_t> out;
+    MakeOpenablePath(out, c.in);
+    EXPECT_EQ(std::u16string(out.text != nullptr ? out.text : u""), std::u16string(c.out));
+  }
+  _guardchar<char16_t> out;
+  MakeOpenablePath(out, nullptr);
+  EXPECT_EQ(std::u16string(out.text != nullptr ? out.text : u""), u"");
+}
+
 TEST(Paths, NormalizePath) {
   struct Case {
     std::u16string in, expect;
