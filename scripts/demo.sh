@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # What `make demo` shows: the main job (build a setup file with the verb
 # "make", install it silently under Wine, show what landed) as far as its
-# parts exist: today the example product's setup file built natively and
-# under Wine; installing it comes later.
+# parts exist.
 # Usage: demo.sh <build folder> [win32|win64] (the Windows flavour that runs here)
 set -euo pipefail
 build=${1:-build}
@@ -85,5 +84,33 @@ if [[ $native_rc -eq 0 && $wine_rc -eq 0 ]]; then
 else
   echo "  No setup file was made (see the logs above)."
 fi
-echo "Not built yet: installing a setup file (the wizard and verb \"silent\"), uninstall"
-echo "  and the software manager window."
+
+# Installing it silently. The setup file above is the 32-bit product; where
+# Wine runs the 64-bit flavour, the same example is made into a setup file of
+# that flavour's program (the same tree) and that one is installed.
+[[ $native_rc -eq 0 && $wine_rc -eq 0 ]] || exit 1
+setup="$stage/hello-setup.exe"
+if [[ "$flavour" == win64 ]]; then
+  (cd "$stage" && "$root/scripts/wine.sh" "$exe" make scenario.txt hello-setup-win64.exe) >/dev/null 2>&1 || {
+    echo "  Building the $flavour setup file failed; see ${stage#$root/}/scenario.txt.log"; exit 1; }
+  setup="$stage/hello-setup-win64.exe"
+  echo
+  echo "Installing: this machine runs the $flavour flavour, so the setup file installed is"
+  echo "  ${setup#$root/}, made the same way from the $flavour tarnwick.exe."
+else
+  echo
+  echo "Installing ${setup#$root/}:"
+fi
+prefix_c="$TW_WINEPREFIX/drive_c"
+marker=$(mktemp)
+install_rc=0
+"$root/scripts/wine.sh" "$setup" silent >/dev/null 2>&1 || install_rc=$?
+echo "  hello-setup silent -> exit $install_rc (0: installed; 12: already installed, nothing to do)"
+echo "  What landed in the Wine prefix (files written by the installation, below drive_c):"
+find "$prefix_c" -type f -newer "$marker" ! -path '*/windows/*' ! -path '*/Temp/*' ! -name '*.log' 2>/dev/null |
+  sed "s|^$prefix_c/|    C:/|" | sort
+rm -f "$marker"
+echo "  Its Uninstall entry (reg query):"
+"$root/scripts/wine.sh" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\hello-tarnwick' 2>/dev/null |
+  tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+echo "Not built yet: the installation wizard, updates and the software manager window."
