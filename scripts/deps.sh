@@ -12,7 +12,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   zlib1g-dev libopenjp2-7-dev libssl-dev libpng-dev libspng-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  tzdata curl python3-pefile nsis
+  tzdata curl python3-pefile python3-cryptography nsis
 )
 # The product, the 32-bit Windows program: built on every machine.
 packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev)
