@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -128,10 +129,24 @@ sRun Drive(const std::function<int32_t(cChildElement*)>& start, const std::vecto
     EXPECT_TRUE(PumpUntil(nested, [&] { return nested.ended; })) << "the form did not end";
     titles = nested.modalTitles;
   });
-  for (const sAnswer& a : answers) {
-    f.host.QueueModalScript([&run, a](cTestHost& box, cChildElement* form) {
-      auto* m = static_cast<cMessageForm*>(form);
+  // The language question (a record without a language) is a form of its
+  // own: it takes the preselected language and uses up no answer.
+  auto pending = std::make_shared<std::deque<sAnswer>>(answers.begin(), answers.end());
+  for (size_t i = 0; i <= answers.size(); ++i) {
+    f.host.QueueModalScript([&run, pending](cTestHost& box, cChildElement* form) {
+      auto* m = dynamic_cast<cMessageForm*>(form);
       box.Pump();
+      if (m == nullptr) {
+        form->Key(13, false, false, false);
+        return;
+      }
+      if (pending->empty()) {
+        ADD_FAILURE() << "a message box beyond the answers given";
+        m->Key(27, false, false, false);
+        return;
+      }
+      const sAnswer a = pending->front();
+      pending->pop_front();
       run.shown.push_back({u"", Joined(m)});
       if (a.before) a.before();
       m->Key(a.yes ? 13 : 27, false, false, false);
