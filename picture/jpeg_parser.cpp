@@ -349,6 +349,9 @@ bool cJPEGParser::ScanHeader() {
       }
       if (index < 0) return false;
     }
+    // A component named twice would be decoded twice into one MCU.
+    for (int32_t k = 0; k < i; ++k)
+      if (scanComponents_[k] == index) return false;
     const int32_t dc = c[1] >> 4, ac = c[1] & 15;
     // Only tables 0 to 3 exist.
     if (dc > 3 || ac > 3) return false;

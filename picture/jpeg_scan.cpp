@@ -206,7 +206,9 @@ bool cJPEGParser::DecodeBufferedScan(int32_t mcusPerRow, int32_t mcuRows) {
   }
   const bool counting = restartInterval_ != 0;
   const int32_t slotCount = coefficientBuffers_.count;
-  mcuPointers_.Reallocate(slotCount > 0 ? slotCount : 1);
+  int32_t scanBlocks = 0;
+  for (int32_t i = 0; i < scanCount_; ++i) scanBlocks += components_.data[scanComponents_[i]].blocksInMcu;
+  mcuPointers_.Reallocate(slotCount > scanBlocks ? slotCount : (scanBlocks > 0 ? scanBlocks : 1));
   if (scanCount_ == 1) {
     const int32_t ci = scanComponents_[0];
     const sJpegComponent& comp = components_.data[ci];

@@ -200,6 +200,7 @@ TEST(JpegParser, ScanHeaderRefusals) {
       {"DC table 4", 0xC0, ScanBody({{1, 0x40}}, 0, 63, 0)},
       {"AC table 5", 0xC0, ScanBody({{1, 0x05}}, 0, 63, 0)},
       {"unknown component", 0xC0, ScanBody({{9, 0x00}}, 0, 63, 0)},
+      {"component named twice", 0xC2, ScanBody({{1, 0x00}, {1, 0x00}}, 0, 0, 0)},
       {"progressive AC band of two components", 0xC2, ScanBody({{1, 0x00}, {2, 0x00}}, 1, 5, 0)},
       {"progressive Se below Ss", 0xC2, ScanBody({{1, 0x00}}, 5, 4, 0)},
       {"progressive refinement skipping a bit", 0xC2, ScanBody({{1, 0x00}}, 0, 0, 0x31)},
