@@ -162,6 +162,10 @@ tFileHandle CreateFileLong(const char16_t* path, int flags);
 // Renames without replacing an existing target and without copying across
 // volumes.
 bool MoveFileLong(const char16_t* from, const char16_t* to);
+// Renames, replacing an existing target file in the same step, so that the
+// target name never stands empty; never copies across volumes. False when
+// the target is in use or is a folder.
+bool ReplaceFileLong(const char16_t* from, const char16_t* to);
 bool DeleteFileLong(const char16_t* path);
 // Makes the folder's entries (files created, renamed or removed in it)
 // durable. Natively an fsync of the folder; on Windows the file system

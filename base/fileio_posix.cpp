@@ -103,6 +103,16 @@ bool MoveFileLong(const char16_t* from, const char16_t* to) {
   return renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0;
 }
 
+bool ReplaceFileLong(const char16_t* from, const char16_t* to) {
+  std::string a, b;
+  if (!MakeNativePath(a, from) || !MakeNativePath(b, to)) return false;
+  // rename(2) replaces a file atomically; a folder target is refused as
+  // MoveFileExW refuses it.
+  struct stat st;
+  if (::stat(b.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  return ::rename(a.c_str(), b.c_str()) == 0;
+}
+
 bool DeleteFileLong(const char16_t* path) {
   std::string p;
   if (!MakeNativePath(p, path)) return false;

@@ -69,6 +69,13 @@ bool MoveFileLong(const char16_t* from, const char16_t* to) {
   return MoveFileExW(tw::ToWin(a.data), tw::ToWin(b.data), MOVEFILE_WRITE_THROUGH) == 1;
 }
 
+bool ReplaceFileLong(const char16_t* from, const char16_t* to) {
+  _typebuf<char16_t> a, b;
+  if (!MakeLongPath(a, from) || !MakeLongPath(b, to)) return false;
+  return MoveFileExW(tw::ToWin(a.data), tw::ToWin(b.data),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 1;
+}
+
 bool DeleteFileLong(const char16_t* path) {
   _typebuf<char16_t> p;
   if (!MakeLongPath(p, path)) return false;

@@ -19,3 +19,10 @@ endif()
 if(TARGET bench_http_download)
   target_compile_definitions(bench_http_download PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
 endif()
+
+# The JPEG benchmark measures against libjpeg-turbo (libjpeg62-turbo-dev),
+# which also encodes its pictures.
+if(TARGET bench_picture_jpeg)
+  find_package(JPEG REQUIRED)
+  target_link_libraries(bench_picture_jpeg PRIVATE JPEG::JPEG)
+endif()

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "picture/pict_dib.h"
+#include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
 #include "picture/pict_ppm.h"
@@ -25,7 +26,7 @@ bool DetectBmp(cFileIOTarget* stream, sPictInfo* info) {
 // detections accept goes to the first. Entries without a detection belong to
 // decoders that are not built and answer "not mine".
 constexpr sPictProbe kProbes[] = {
-    {kPictFormatJPEG, nullptr, nullptr},
+    {kPictFormatJPEG, &cPictJPEG::Detect, &Make<cPictJPEG>},
     {kPictFormatPNG, &cPictPNG::Detect, &Make<cPictPNG>},
     {kPictFormatGIF, nullptr, nullptr},
     {kPictFormatBMP, &DetectBmp, &Make<cPictBMP>},

@@ -11,6 +11,7 @@ packages=(
   cmake ninja-build g++ clang make python3 openssl iproute2
   libgtest-dev googletest libbenchmark-dev
   zlib1g-dev libopenjp2-7-dev libssl-dev libpng-dev libspng-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
   tzdata curl
 )
 # The product, the 32-bit Windows program: built on every machine.

@@ -14,7 +14,7 @@ srcs=("$root"/base/*.cpp "$root/build/native/generated/base/codepage_tables.cpp"
 printf '%s\n' "${srcs[@]}" | grep -v '_win32\.cpp$' | xargs -P "$(nproc)" -I{} \
   sh -c 'g++ "$@" -c "{}" -o "'"$out"'/obj/$(basename "{}" .cpp).o"' _ "${flags[@]}"
 name=$(basename "$test_src" .cpp)
-support=("$root/tests/support/test_support.cpp" "$root/tests/support/handles_posix.cpp")
+support=("$root/tests/support/test_support.cpp" "$root/tests/support/handles_posix.cpp" "$root/tests/support/zlib_deflate.cpp")
 g++ "${flags[@]}" "$root/$test_src" "${support[@]}" "$out"/obj/*.o -lgtest -lgtest_main -lz -lpthread -o "$out/$name"
 for ((i = 1; i <= runs; i++)); do
   TW_SOURCE_DIR="$root" TSAN_OPTIONS=halt_on_error=1 "$out/$name" --gtest_brief=1

@@ -184,6 +184,22 @@ TEST_F(FileIOTest, MoveNeverReplacesAndDelete) {
   EXPECT_FALSE(MoveFileLong(nullptr, PathOf("x").c_str()));
 }
 
+TEST_F(FileIOTest, ReplaceTakesTheNameInOneStep) {
+  WriteFile("new.txt", "new");
+  WriteFile("old.txt", "old");
+  ASSERT_TRUE(ReplaceFileLong(PathOf("new.txt").c_str(), PathOf("old.txt").c_str()));
+  EXPECT_EQ(ReadFile("old.txt"), "new");
+  EXPECT_FALSE(std::filesystem::exists(NarrowPath("new.txt")));
+  // A missing target is simply created; a folder is never replaced.
+  WriteFile("a.txt", "a");
+  ASSERT_TRUE(ReplaceFileLong(PathOf("a.txt").c_str(), PathOf("b.txt").c_str()));
+  EXPECT_EQ(ReadFile("b.txt"), "a");
+  std::filesystem::create_directory(NarrowPath("dir"));
+  EXPECT_FALSE(ReplaceFileLong(PathOf("b.txt").c_str(), PathOf("dir").c_str()));
+  EXPECT_EQ(ReadFile("b.txt"), "a");
+  EXPECT_FALSE(ReplaceFileLong(nullptr, PathOf("x").c_str()));
+}
+
 TEST_F(FileIOTest, LongPaths) {
   // Deeper than MAX_PATH (260) in all.
   std::string rel;

@@ -29,6 +29,24 @@ bool WaitFor(const std::string& path, int seconds) {
   return true;
 }
 
+TEST(FileShareModes, AFileInUseIsNotReplaced) {
+  twtest::TempDir dir;
+  std::ofstream(dir.path() + "/old.exe") << "old";
+  std::ofstream(dir.path() + "/new.tmp") << "new";
+  const std::u16string old = U16(dir.path() + "/old.exe"), fresh = U16(dir.path() + "/new.tmp");
+  {
+    cFileIO held;
+    ASSERT_TRUE(held.Open(old.c_str(), kFileRead | kFileShareNone));
+    EXPECT_FALSE(ReplaceFileLong(fresh.c_str(), old.c_str()));
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/new.tmp"));
+  ASSERT_TRUE(ReplaceFileLong(fresh.c_str(), old.c_str()));
+  std::ifstream in(dir.path() + "/old.exe");
+  std::string text;
+  in >> text;
+  EXPECT_EQ(text, "new");
+}
+
 TEST(FileShareModes, NoSharingAndShareRead) {
   twtest::TempDir dir;
   const std::u16string path = U16(dir.path() + "/share.bin");

@@ -20,3 +20,10 @@ if(NOT TW_WINDOWS AND TARGET test_picture_png_oracle_posix)
   find_package(PNG REQUIRED)
   target_link_libraries(test_picture_png_oracle_posix PRIVATE PNG::PNG)
 endif()
+
+# Natively the JPEG decoder is compared with libjpeg-turbo (libjpeg62-turbo-dev),
+# which also encodes the test files.
+if(NOT TW_WINDOWS AND TARGET test_picture_jpeg_oracle_posix)
+  find_package(JPEG REQUIRED)
+  target_link_libraries(test_picture_jpeg_oracle_posix PRIVATE JPEG::JPEG)
+endif()

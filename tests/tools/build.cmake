@@ -22,3 +22,10 @@ if(TW_WINDOWS)
   add_dependencies(test_tools_uninstall tw_fake_uninstaller)
   add_dependencies(test_tools_uninstall_win32 tw_fake_uninstaller tarnwick)
 endif()
+
+# The installation tests copy the program (its clean copy is the manager)
+# and start it as a setup file.
+if(TW_WINDOWS)
+  add_dependencies(test_tools_installer tarnwick)
+  add_dependencies(test_tools_silent_exe_win32 tarnwick)
+endif()
