@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,8 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/fileio.h"
 #include "base/full_config.h"
 #include "base/registry.h"
+#include "package/cmd_block.h"
+#include "tests/support/install_fixture.h"
 #include "tests/base/scoped_env.h"
 #include "tests/support/capture.h"
 #include "tests/support/test_support.h"
@@ -345,6 +349,80 @@ TEST_F(TarnwickUninstall, RemoveIsRefusedWhilePackagesAreInstalled) {
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(run.boxes, (std::vector<std::wstring>{L"Error"}));
   EXPECT_TRUE(Exists(manager_));
+}
+
+// ---- With the installer -------------------------------------------------------
+
+class InstallThenUninstall : public twtest::InstallTest {
+protected:
+  void SetUp() override {
+    twtest::InstallTest::SetUp();
+    fs::create_directories(fs::u8path(tmp_.path() + "/temp"));
+    temp_ = std::make_unique<ScopedEnv>("TEMP", (tmp_.path() + "/temp").c_str());
+    // The Start Menu of a real system is never empty.
+    Touch(tmp_.path() + "/allusers/Microsoft/Windows/Start Menu/Programs/Other.lnk", "someone else's");
+  }
+  // The setup file of spec: tarnwick.exe, its block filled, the package
+  // appended.
+  std::string MakeSetup(const twtest::sPackageSpec& spec) {
+    const std::string program = twtest::FileContent(twtest::BinaryPath("tarnwick.exe"));
+    const std::string package = twtest::FileContent(WritePackage(spec));
+    cFileIO exe;
+    EXPECT_TRUE(exe.Open(U16(twtest::BinaryPath("tarnwick.exe")).c_str(), kFileRead));
+    const int64_t at = FindCmdBlock(&exe);
+    EXPECT_GE(at, 0);
+    std::string setup = program + package;
+    uint8_t block[tw::kCmdBlockSize];
+    EXPECT_TRUE(WriteCmdBlock(block, static_cast<uint32_t>(at), static_cast<uint32_t>(program.size()), nullptr, 0));
+    std::memcpy(setup.data() + at, block, sizeof block);
+    const std::string path = tmp_.path() + "/setup/setup.exe";
+    fs::create_directories(fs::u8path(path).parent_path());
+    std::ofstream(fs::u8path(path), std::ios::binary) << setup;
+    return path;
+  }
+  std::map<std::string, std::string> Files() {
+    return Snapshot(tmp_.path(), {"appdata", "programdata/Vornak", "temp", "setup", "prog", "pkg-0.bin"});
+  }
+  std::wstring Code() const { return std::wstring(codename_.begin(), codename_.end()); }
+  std::unique_ptr<ScopedEnv> temp_;
+};
+
+// The example installed silently by its setup file, then uninstalled by
+// the manager it left: every file and registry key is as before, except
+// the manager and its own shortcut, which stay.
+TEST_F(InstallThenUninstall, NothingIsLeftBehind) {
+  twtest::sPackageSpec spec;
+  spec.files["app.exe"] = twtest::Noise(200000, 21);
+  spec.files["readme.txt"] = "read me";
+  spec.files["data/deep/values.dat"] = twtest::Noise(5000, 22);
+  const auto files = Files();
+  const auto keys = UninstallKeys(Code());
+  const std::string setup = MakeSetup(spec);
+  const twtest::sCaptured install = twtest::RunCaptured(Quoted(setup) + u" silent");
+  ASSERT_TRUE(install.started);
+  ASSERT_EQ(install.exitCode, 0u);
+  ASSERT_NE(Files(), files);
+  ASSERT_NE(UninstallKeys(Code()), keys);
+
+  const sExeRun run = RunAnswering(Quoted(ManagerPath()) + u" uninstall " + codename_, AlwaysEnter);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.boxes, (std::vector<std::wstring>{L"Confirm", L"Information"}));
+
+  auto after = Files();
+  std::vector<std::string> stays;
+  for (const auto& [path, what] : after) {
+    if (files.count(path) == 0) stays.push_back(path);
+  }
+  EXPECT_EQ(stays, (std::vector<std::string>{
+                       "allusers/Microsoft/Windows/Start Menu/Programs/Vornak",
+                       "allusers/Microsoft/Windows/Start Menu/Programs/Vornak/Software Packages management.lnk",
+                       "programs/Common Files", "programs/Common Files/Vornak",
+                       "programs/Common Files/Vornak/tarnwick.exe"}));
+  for (const std::string& path : stays) after.erase(path);
+  EXPECT_EQ(after, files);
+  EXPECT_EQ(UninstallKeys(Code()), keys);
+  EXPECT_FALSE(OpenStore()->Exists(("install/" + Narrow(codename_)).c_str()));
 }
 
 }  // namespace
