@@ -256,7 +256,11 @@ int ParseInstallLine(cSOPKGDescription& desc, const char16_t* line) {
   }
   _guardchar<char16_t> source;
   if (!ReadQuoted(line, pos, source)) return kScenarioBadValue;
-  const int kind = GetPathKind(source.text);
+  // Paths in a scenario are relative to the current folder; the file
+  // functions take them '.'-relative.
+  _guardchar<char16_t> openable;
+  MakeOpenablePath(openable, source.text);
+  const int kind = GetPathKind(openable.text);
   if (kind != tw::kPathFile && kind != tw::kPathDirectory) return kScenarioBadSource;
   if (!SkipEquals(line, pos)) return kScenarioSyntax;
   if (!ReadFolderPath(desc, line, pos, entry.folderKey, entry.relativePath)) return kScenarioBadFolderPath;
@@ -293,8 +297,6 @@ int ParseInstallLine(cSOPKGDescription& desc, const char16_t* line) {
       }
     }
   }
-  _guardchar<char16_t> openable;
-  MakeOpenablePath(openable, source.text);
   if (openable.text == nullptr || !desc.AddInstallSource(entry, openable.text)) return kScenarioBadSource;
   return kScenarioOk;
 }
