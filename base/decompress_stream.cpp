@@ -145,7 +145,6 @@ bool cDecompressIOTarget::Open(cFileIOTarget* source, uint64_t size, int32_t win
 cBaseArchDecompress::cBaseArchDecompress() : cJob(nullptr) {
   goEvent_.Create(nullptr, false, true);
   doneEvent_.Create(nullptr, false, false);
-  ackEvent_.Create(nullptr, false, false);
 }
 
 cBaseArchDecompress::~cBaseArchDecompress() { StopDecoder(); }
@@ -164,7 +163,10 @@ void cBaseArchDecompress::StopDecoder() {
   decodedCount_ = 0;
 }
 
-bool cBaseArchDecompress::Restart() { return true; }
+bool cBaseArchDecompress::Restart() {
+  StopDecoder();
+  return true;
+}
 
 void cBaseArchDecompress::Close() {
   StopDecoder();
@@ -191,12 +193,10 @@ int32_t cBaseArchDecompress::Request(uint64_t position, char* target, int32_t ro
   if (source_ == nullptr || !source_->IsOpen()) return -1;
   cSafeCriticalSectionAccess guard(&decodeLock_);
   // Between requests the decoder waits for go and leaves decodedCount_ alone.
-  if (position < decodedCount_ && threadStarted_ && !RestartRun()) StopDecoder();
+  if (position < decodedCount_) StopDecoder();
   if (!threadStarted_) {
     decodedCount_ = 0;
     decoderEnded_.store(false, std::memory_order_relaxed);
-    runEnded_.store(false, std::memory_order_relaxed);
-    restartRequested_.store(false, std::memory_order_relaxed);
     goEvent_.Reset();
     doneEvent_.Reset();
     if (!source_->Seek(0)) return -1;
@@ -210,69 +210,23 @@ int32_t cBaseArchDecompress::Request(uint64_t position, char* target, int32_t ro
   doneEvent_.Reset();
   // Checked after the reset: a decoder that ends from here on sets done
   // again, and one that ended before has nothing at or after decodedCount_.
-  if (runEnded_.load(std::memory_order_acquire) || decoderEnded_.load(std::memory_order_acquire)) return 0;
+  if (decoderEnded_.load(std::memory_order_acquire)) return 0;
   goEvent_.Set();
   if (!doneEvent_.Wait()) return -1;
   return filled_;
 }
 
-bool cBaseArchDecompress::RestartRun() {
-  if (decoderEnded_.load(std::memory_order_acquire)) return false;
-  // Raised before go, so that a decoder which wakes, or which resets a go
-  // it took for a stray one, sees it.
-  restartRequested_.store(true, std::memory_order_release);
-  ackEvent_.Reset();
-  goEvent_.Set();
-  // Only the acknowledgement and the decoder's end set ack (done may still
-  // hold the signal of a run that ended unasked). A decoder that ended
-  // instead (it failed, or was told to stop) leaves the caller to replace
-  // the thread.
-  ackEvent_.Wait();
-  if (decoderEnded_.load(std::memory_order_acquire) || restartRequested_.load(std::memory_order_acquire))
-    return false;
-  // The decoder now waits for go and touches neither the source nor the
-  // request fields.
-  decodedCount_ = 0;
-  if (!source_->Seek(0)) {
-    StopDecoder();
-    return false;
-  }
-  return true;
-}
-
-bool cBaseArchDecompress::AwaitRestart() {
-  for (;;) {
-    goEvent_.Wait();
-    if (IsStopRequested()) return false;
-    if (restartRequested_.load(std::memory_order_acquire)) break;
-    // A go from a request that raced the end of the run, which that run's
-    // done already answered. A restart or stop raised before this reset
-    // shows in the check after it.
-    goEvent_.Reset();
-    if (IsStopRequested()) return false;
-    if (restartRequested_.load(std::memory_order_acquire)) break;
-  }
-  // Go is reset before the answer: the reader sets go again only after it.
-  goEvent_.Reset();
-  runEnded_.store(false, std::memory_order_relaxed);
-  restartRequested_.store(false, std::memory_order_relaxed);
-  ackEvent_.Set();
-  // The reader rewinds the source, then its next request sets go.
-  goEvent_.Wait();
-  return !IsStopRequested();
-}
-
 uint32_t cBaseArchDecompress::FetchInput(const unsigned char** data) {
   *data = inputBlock_.data;
-  if (RunAbandoned()) return 0;
+  if (IsStopRequested()) return 0;
   return source_->Read(inputBlock_.data, kInputBlockSize);
 }
 
 int cBaseArchDecompress::DeliverOutput(const unsigned char* data, uint32_t n) {
   for (;;) {
-    if (RunAbandoned()) return 2;
+    if (IsStopRequested()) return 2;
     goEvent_.Wait();
-    if (RunAbandoned()) return 2;
+    if (IsStopRequested()) return 2;
     if (decodedCount_ > wanted_) return 1;
     if (decodedCount_ < wanted_) {
       const uint64_t gap = wanted_ - decodedCount_;
@@ -317,28 +271,16 @@ int32_t cBaseArchDecompress::RunDecoder(uint32_t dictionarySize) {
       self->decoderEnded_.store(true, std::memory_order_release);
       self->goEvent_.Set();
       self->doneEvent_.Set();
-      self->ackEvent_.Set();
     }
   } endSignal{this};
   if (inputBlock_.data == nullptr) inputBlock_.Reallocate(kInputBlockSize);
-  std::unique_ptr<unsigned char[]> dictionary(new (std::nothrow) unsigned char[dictionarySize]);
+  // Zero-filled: on damaged data inflateBack can copy from parts of its
+  // first window that it has not written yet (it checks distances against
+  // twice the bytes produced there), and those must not be heap leftovers.
+  std::unique_ptr<unsigned char[]> dictionary(new (std::nothrow) unsigned char[dictionarySize]());
   if (dictionary == nullptr) return 1;
-  for (;;) {
-    // Zero-filled for every run: on damaged data inflateBack can copy from
-    // parts of its first window that it has not written yet (it checks
-    // distances against twice the bytes produced there), and those must be
-    // neither heap leftovers nor an earlier run's bytes.
-    std::memset(dictionary.get(), 0, dictionarySize);
-    if (!Decode(dictionary.get())) return 1;
-    if (IsStopRequested()) return 0;
-    if (!restartRequested_.load(std::memory_order_acquire)) {
-      // The data ended: answer a reader that may wait, then stay for a
-      // restart.
-      runEnded_.store(true, std::memory_order_release);
-      doneEvent_.Set();
-    }
-    if (!AwaitRestart()) return 0;
-  }
+  Decode(dictionary.get());
+  return 0;
 }
 
 // ---- cBaseZStream / cZStream -----------------------------------------------

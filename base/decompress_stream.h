@@ -110,13 +110,7 @@ protected:
 //   running  between requests the decoder waits in DeliverOutput for go,
 //            holding the rest of its current piece.
 //   ended    the data ended (or was damaged): decodedCount_ is final and a
-//            request beyond it gets nothing without decoding again. The
-//            thread stays and waits for a restart or a stop.
-// A request before the decoded count restarts the decoder on its own thread
-// (the restart handshake: the reader raises restartRequested_ and sets go;
-// the decoder abandons its run, resets go and sets ack, then waits for go
-// again while the reader rewinds the source), so seeking back costs no new
-// thread.
+//            request beyond it gets nothing without decoding again.
 class cBaseArchDecompress : public cDecompressIOTarget, public cJob {
 public:
   static constexpr int32_t kInputBlockSize = 65536;
@@ -125,8 +119,6 @@ public:
   ~cBaseArchDecompress() override;
 
   bool DecodeTo(uint64_t position) override;
-  // Nothing to prepare: a request before the decoded count restarts the
-  // decoder itself.
   bool Restart() override;
   uint32_t DecodeDirect(uint64_t position, void* buffer, uint32_t room) override;
   // Stops the decoder first.
@@ -157,16 +149,6 @@ private:
   // One request of the handshake: room bytes at target from the decoded
   // position; the bytes filled, or -1 when the decoder cannot be run.
   int32_t Request(uint64_t position, char* target, int32_t room);
-  // The restart handshake, reader side: true when the running decoder has
-  // abandoned its run and waits to decode again from a rewound source.
-  bool RestartRun();
-  // Decoder side: a stop or a restart has been asked for.
-  bool RunAbandoned() const {
-    return IsStopRequested() || restartRequested_.load(std::memory_order_acquire);
-  }
-  // Decoder side, after a run: waits until a restart (true, acknowledged)
-  // or a stop (false) is asked for.
-  bool AwaitRestart();
 
   _typebuf<unsigned char> inputBlock_;
   uint64_t decodedCount_ = 0;
@@ -176,19 +158,11 @@ private:
   uint64_t wanted_ = 0;
   cEvent goEvent_;
   cEvent doneEvent_;
-  // Auto-reset: the decoder's answer to a restart (or its end).
-  cEvent ackEvent_;
   cCriticalSection decodeLock_;
   // Reader side: a run was started and not yet stopped (it may have ended).
   bool threadStarted_ = false;
   // Set by the decoder before its final done signal.
   std::atomic<bool> decoderEnded_{false};
-  // Set by the decoder when its current run has ended (data ended or
-  // damaged); cleared when it acknowledges a restart.
-  std::atomic<bool> runEnded_{false};
-  // Raised by the reader for the restart handshake; cleared by the decoder
-  // when it acknowledges.
-  std::atomic<bool> restartRequested_{false};
 };
 
 class cBaseZStream : public cBaseArchDecompress {
