@@ -142,11 +142,14 @@ sExeRun RunAnswering(const std::u16string& commandLine, const std::function<WPAR
       wchar_t title[256] = {};
       GetWindowTextW(hwnd, title, 256);
       const std::wstring t(title);
-      if (t != L"Confirm" && t != L"Information" && t != L"Error") continue;
+      // The language question (a package without a recorded language) is
+      // the one form without a title: Enter takes the preselected language.
+      const bool language = t.empty();
+      if (!language && t != L"Confirm" && t != L"Information" && t != L"Error") continue;
       const auto now = std::chrono::steady_clock::now();
       auto seen = posted.find(hwnd);
       if (seen == posted.end()) {
-        run.boxes.push_back(t);
+        if (!language) run.boxes.push_back(t);
       } else if (now - seen->second < std::chrono::seconds(1)) {
         continue;
       }
@@ -156,7 +159,7 @@ sExeRun RunAnswering(const std::u16string& commandLine, const std::function<WPAR
       // Escape for itself.
       HWND host = GetWindow(hwnd, GW_CHILD);
       DWORD_PTR ignored = 0;
-      SendMessageTimeoutW(host != nullptr ? host : hwnd, WM_KEYDOWN, keyFor(t), 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+      SendMessageTimeoutW(host != nullptr ? host : hwnd, WM_KEYDOWN, language ? VK_RETURN : keyFor(t), 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     }
   }
   if (!run.ended) {
