@@ -73,11 +73,11 @@ def main():
         data = record(port)
         server.kill()
         server.wait()
-        # Whole at once with the real checks, and in 16-byte pieces with
+        # Whole at once with the real checks, and in 16-byte reads with
         # hooks that accept.
         with open(os.path.join(out, name), "wb") as f:
             f.write(data + bytes([0x00]))
-        with open(os.path.join(out, name + "_pieces_trusting"), "wb") as f:
+        with open(os.path.join(out, name + "_16byte_reads_trusting"), "wb") as f:
             f.write(data + bytes([0x85]))
 
 
