@@ -22,16 +22,24 @@ constexpr int32_t kStopBarHeight = 22;
 // ---- cNavigationProvider ----
 
 bool cNavigationProvider::Begin(cChildElement* target, const char16_t* path, const char16_t* hint) {
-  if (path == nullptr || IsRunning()) return false;
+  if (path == nullptr || working_.load()) return false;
   target_ = target;
   path_.Assign(path);
   hint_.Assign(hint);
-  return Start();
+  // A thread that has reported its end may still be on its way out; Start
+  // waits for it.
+  working_.store(1);
+  if (Start()) return true;
+  working_.store(0);
+  return false;
 }
 
 int32_t cNavigationProvider::Run() { return Navigate(path_.text != nullptr ? path_.text : u"", hint_.text); }
 
 void cNavigationProvider::OnFinished(int32_t result) {
+  // Cleared before the end is posted, so that the owner may start the next
+  // navigation as soon as it hears of this one's end.
+  working_.store(0);
   if (target_ != nullptr) target_->PostDirectAction(new cNavigationChild::cNaviDoneAction(result));
   OnDone(result);
 }

@@ -50,8 +50,9 @@ public:
   // Derived providers call Stop in their own destructor (see base/job.h).
   ~cNavigationProvider() override = default;
 
-  // False while the job runs or for a null path; otherwise keeps the three
-  // and starts the job (cJob::Start's answer).
+  // False while a navigation runs (from Begin until its end is posted) or
+  // for a null path; otherwise keeps the three and starts the job
+  // (cJob::Start's answer).
   virtual bool Begin(cChildElement* target, const char16_t* path, const char16_t* hint);
   // Whether a navigation to path may start.
   virtual bool CanNavigate(const char16_t* path) = 0;
@@ -67,6 +68,7 @@ public:
 
 protected:
   cChildElement* target_ = nullptr;  // borrowed
+  std::atomic<uint8_t> working_{0};
   _guardchar<char16_t> path_;
   _guardchar<char16_t> hint_;
 };

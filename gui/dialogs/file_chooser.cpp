@@ -1,6 +1,7 @@
 // See gui/dialogs/file_chooser.h.
 #include "gui/dialogs/file_chooser.h"
 
+#include <climits>
 #include <string>
 
 #include "base/format.h"
@@ -115,12 +116,31 @@ public:
 
 private:
   using tMap = cSortedTree<sSeqKey<uint64_t>, sListCell*>;
+  // Descending walks the groups of equal keys from the greatest down, each
+  // group in the order of Add, so equal keys keep their previous order.
   const void* Step(const void* position, sListCell** cell, bool ascending) {
-    auto* at = static_cast<const tMap::Node*>(position);
-    tMap::Node* n = at == nullptr ? (ascending ? map_.First() : map_.Last())
-                                  : (ascending ? tMap::Next(const_cast<tMap::Node*>(at))
-                                               : tMap::Prev(const_cast<tMap::Node*>(at)));
-    if (n != nullptr && cell != nullptr) *cell = n->value;
+    auto* n = static_cast<tMap::Node*>(const_cast<void*>(position));
+    auto groupStart = [&](tMap::Node* of) {
+      sSeqKey<uint64_t> probe;
+      probe.key = of->key.key;
+      probe.seq = INT32_MIN;
+      return map_.FindOrNext(probe);
+    };
+    if (ascending) {
+      n = n == nullptr ? map_.First() : tMap::Next(n);
+    } else if (n == nullptr) {
+      n = map_.Last();
+      if (n != nullptr) n = groupStart(n);
+    } else {
+      tMap::Node* next = tMap::Next(n);
+      if (next != nullptr && next->key.key == n->key.key) {
+        n = next;
+      } else {
+        tMap::Node* before = tMap::Prev(groupStart(n));
+        n = before != nullptr ? groupStart(before) : nullptr;
+      }
+    }
+    if (cell != nullptr) *cell = n != nullptr ? n->value : nullptr;
     return n;
   }
   const cSortedTree<int32_t, sFileRow>* rows_;
@@ -347,7 +367,7 @@ bool cFileChooseDialog::GoTo(const char16_t* path) {
   ClearList();
   if (!navBar_.SetPath(copy.c_str())) {
     // Nothing started: the listing is untouched, so the rows come back.
-    FillList(true);
+    Fill(true);
     return false;
   }
   return true;
@@ -374,6 +394,11 @@ void cFileChooseDialog::StartNavigation() {
 
 bool cFileChooseDialog::FillList(bool sort) {
   if (Navigating()) return false;
+  Fill(sort);
+  return true;
+}
+
+void cFileChooseDialog::Fill(bool sort) {
   list_.Clear();
   rows_.Clear();
   list_.BeginUpdate();
@@ -446,7 +471,6 @@ bool cFileChooseDialog::FillList(bool sort) {
   lister_.NameToSelect().Clear();
   topBar_.EnableButton(3, HasListedFolder());
   GetClientPanel()->RequestFocus(&list_);
-  return true;
 }
 
 void cFileChooseDialog::ShowPlaces() {
@@ -618,7 +642,9 @@ bool cFileChooseDialog::OnAction(cChildElement* sender, cChildAction* action) {
     // The lister is the provider, so a path here only comes from a bar
     // without one; a null path means the listing is ready.
     if (set->path.text == nullptr) {
-      FillList(true);
+      // The job has finished with the listing; the bar stays busy until
+      // it is told that the list is filled.
+      Fill(true);
       navBar_.PostDirectAction(new cChildAction(cNavigationChild::kKindShown));
     }
     return true;

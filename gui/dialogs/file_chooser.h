@@ -165,6 +165,8 @@ private:
   // Ends with the row's file, or goes into the row's folder.
   void OpenRow(const sFileRow* row);
   void ClearList();
+  // FillList without the check, for the end of a navigation.
+  void Fill(bool sort);
   // Step 4 and 5 of Accept for the cleaned text.
   bool AcceptText(const char16_t* text);
 
