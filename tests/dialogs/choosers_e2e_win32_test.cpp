@@ -262,6 +262,8 @@ void Click(HWND dialog, sPoint at, int times) {
   HWND target = HostOf(dialog);
   const LPARAM where = MAKELPARAM(at.x, at.y);
   for (int i = 0; i < times; ++i) {
+    // The double-click rule wants the presses at least a millisecond apart.
+    if (i > 0) std::this_thread::sleep_for(60ms);
     PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, where);
     PostMessageW(target, WM_LBUTTONUP, 0, where);
   }
@@ -372,12 +374,20 @@ public:
         const int32_t item = list.GetRowItem(r);
         const sFileRow* row = d->Row(item);
         if (row != nullptr && Str(row->shown.text) == u"docs")
-          docs = MiddleOf(d, &list, list.Header().GetHeight() + 1 + list.GetRowTop(item) + list.GetRowHeight(item) / 2);
+          // Row tops count from the list's top, header included.
+          docs = MiddleOf(d, &list, 1 + list.GetRowTop(item) + list.GetRowHeight(item) / 2);
       }
     });
     ASSERT_GE(docs.y, 0) << "docs is among the rows";
     Click(save, docs, 2);
-    ASSERT_TRUE(Eventually([&] { return listedIn(root + u"/docs", 1); })) << "the double click went into docs";
+    const bool entered = Eventually([&] { return listedIn(root + u"/docs", 1); });
+    std::string seen;
+    OnUi<WatchedFileDialog>(file, [&](WatchedFileDialog* d) {
+      seen = "focused " + std::to_string(d->List().GetFocusedItem()) + ", state " +
+             std::to_string(d->PathBar().GetState()) + ", folder " + twtest::Narrow(d->ListedFolder()) + ", rows " +
+             std::to_string(d->List().GetRowCount());
+    });
+    ASSERT_TRUE(entered) << "the double click at " << docs.x << "," << docs.y << " went into docs: " << seen;
     // A click into the name field, a typed name and Enter.
     sPoint field{-1, -1};
     OnUi<WatchedFileDialog>(file, [&](WatchedFileDialog* d) { field = MiddleOf(d, &d->NameEdit()); });
