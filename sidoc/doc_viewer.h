@@ -59,6 +59,9 @@ public:
   void OnMouseButton(int32_t x, int32_t y, int32_t button, bool down) override;
   void OnMouseMove(int32_t x, int32_t y) override;
   void OnKey(int32_t virtualKey, bool shift, bool control, bool alt) override;
+  // The arrow keys scroll the document; without this the element core
+  // would spend them on moving the focus.
+  bool NoArrowNavigation() override { return true; }
 
   // Inspection.
   uint32_t GetBackground() const { return background_; }

@@ -289,6 +289,13 @@ TEST(DocViewer, KeysScrollTheVerticalBar) {
   x.v.SetDocument(&x.doc.root);
   sPainted shot;
   x.Paint(shot);
+  // Through the focus, as the window delivers keys: the arrows must reach
+  // the viewer, not move the focus.
+  cChildElement other;
+  x.f.top->AddChild(&other, 0, 150, 50, 20, 0);
+  other.SetArrowStop(true);
+  x.f.top->SetFocusTo(&x.v);
+  ASSERT_TRUE(x.v.HasFocus());
   const uint64_t max = kDocHeight - 100;
   struct Case {
     int32_t key;
@@ -309,12 +316,14 @@ TEST(DocViewer, KeysScrollTheVerticalBar) {
   };
   for (const Case& c : cases) {
     const int32_t calls = x.f.host.invalidateCalls;
-    x.v.OnKey(c.key, false, false, false);
+    x.f.Key(c.key);
     x.f.Pump();
+    EXPECT_TRUE(x.v.HasFocus()) << "key " << c.key;
     EXPECT_EQ(x.v.VBar().GetPos(), c.after) << "key " << c.key;
     EXPECT_EQ(x.v.GetScrollY(), static_cast<int32_t>(c.after)) << "key " << c.key;
     EXPECT_EQ(x.f.host.invalidateCalls > calls, c.repaint) << "key " << c.key;
   }
+  x.f.top->RemoveChild(&other);
 }
 
 // When the rendering cannot be had, the visible part is painted straight
