@@ -1,8 +1,9 @@
-# Runs pictdump --hash over every PNG and JPEG of the fixture corpus (whole and
+# Runs pictdump --hash over every picture of the fixture corpus (whole and
 # fitted into 16x16) and compares the PAM hashes with the list kept beside
 # the corpus, which the native build wrote: a Windows build that agrees
 # decodes every fixture to the same pixels.
-file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg)
+file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg ${DATA}/*.ico ${DATA}/*.cur ${DATA}/*.gif
+     ${DATA}/*.icns ${DATA}/*.xpm)
 list(SORT files)
 set(prefix "")
 set(runner "")
