@@ -1,7 +1,8 @@
 // Fuzz target for the picture factory: any bytes, recognised or not. The
 // input's last byte chooses the fitted-loading box. Properties: nothing
 // crashes or leaks; a stream that loads without a record is recognised with
-// one, as the same format and size; fitted loading answers one of its codes
+// one, as the same format (and size, for single-image formats); fitted
+// loading answers one of its codes
 // and, on success, a picture inside the box.
 #include <cstdint>
 #include <cstdlib>

@@ -59,7 +59,8 @@ bool Measure(cFileIOTarget* stream, uint64_t offset, uint64_t size, bool pngFirs
     return cPictPNG::Detect(&window, &info);
   };
   const bool ok = pngFirst ? (png() || dib()) : (dib() || png());
-  if (!ok) return false;
+  // A DIB stored 1 row high has no colour row once halved: it cannot decode.
+  if (!ok || info.width < 1 || info.height < 1) return false;
   w = info.width;
   h = info.height;
   return true;

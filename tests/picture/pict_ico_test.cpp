@@ -58,6 +58,13 @@ std::vector<uint8_t> FlatDib(int32_t w, int32_t h, uint32_t colour) {
   return IconDib(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, colour), {});
 }
 
+// A DIB whose stored height (colour rows and mask rows) is 1.
+std::vector<uint8_t> OneRowDib() {
+  std::vector<uint8_t> v = FlatDib(2, 1, 7);
+  v[8] = 1;
+  return v;
+}
+
 // A directory of the images, stored one after another.
 std::vector<uint8_t> Directory(const std::vector<std::vector<uint8_t>>& images, uint32_t type = 1,
                                uint32_t reserved = 0) {
@@ -103,6 +110,7 @@ TEST(PictIco, DirectoryRules) {
       {"count 0", Directory({}), false, 0},
       {"not an icon", {'B', 'M', 0, 0, 0, 0, 0, 0}, false, 0},
       {"entry beyond the file", {0, 0, 1, 0, 2, 0}, false, 2},
+      {"a DIB stored one row high has no colour row", Directory({FlatDib(2, 2, 1), OneRowDib()}), false, 2},
   };
   for (const sCase& c : cases) {
     sFile f(c.file);
