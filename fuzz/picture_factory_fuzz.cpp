@@ -2,8 +2,7 @@
 // input's last byte chooses the fitted-loading box. Properties: nothing
 // crashes or leaks; a stream that loads without a record is recognised with
 // one, as the same format (and size, for single-image formats); fitted
-// loading answers one of its codes
-// and, on success, a picture inside the box.
+// loading answers one of its codes and, on success, a picture inside the box.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
