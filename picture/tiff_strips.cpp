@@ -259,6 +259,9 @@ bool cPictTIFF::DecodeStrips(cFileIOTarget* stream) {
   cPictPropInt* hp = FindIntProp(19);
   if (wp == nullptr || hp == nullptr) return false;
   const int32_t width = wp->value, height = hp->value;
+  // Predictors other than horizontal differencing (3, floating point) are
+  // not undone: decoding such data would show noise as a success.
+  if (predictor_ > 2) return false;
   int64_t area = 0, bpr = 0;
   if (!pict_area::CheckedArea(width, height, 1, area)) return false;
   const int32_t spp = samplesPerPixel_;
@@ -340,6 +343,7 @@ bool cPictTIFF::DecodeTiles(cFileIOTarget* stream) {
   cPictPropInt* hp = FindIntProp(19);
   if (wp == nullptr || hp == nullptr) return false;
   const int32_t width = wp->value, height = hp->value;
+  if (predictor_ > 2) return false;
   int64_t area = 0, tileArea = 0, bpr = 0;
   if (!pict_area::CheckedArea(width, height, 1, area)) return false;
   if (!BeginTiles() || tileWidth_ <= 0 || tileLength_ <= 0) return false;
