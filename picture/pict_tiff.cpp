@@ -320,6 +320,7 @@ bool cPictTIFF::LoadImageFitted(cFileIOTarget* stream, cPictBase* destination, i
                                 int32_t index, bool allowFull, uint32_t background) {
   if (index < 0 || destination == nullptr || maxWidth < 1 || maxHeight < 1) return false;
   bool ok = false;
+  sPictCanvas canvas;  // outlives the output that EndCanvasOutput closes
   try {
     if (!OpenFile(stream, true)) return false;
     for (int32_t i = 0; i < index; ++i) {
@@ -340,7 +341,6 @@ bool cPictTIFF::LoadImageFitted(cFileIOTarget* stream, cPictBase* destination, i
     if (s > 1.0) s = 1.0;
     const int32_t fw = static_cast<int32_t>(w->value * s + 0.5), fh = static_cast<int32_t>(h->value * s + 0.5);
     if (fw == 0 || fh == 0 || !destination->CreateBlank(fw, fh)) return false;
-    sPictCanvas canvas;
     sPictCanvas::FromPicture(canvas, destination);
     canvas.background = background;
     if (!AttachCanvas(&canvas)) return false;
