@@ -14,6 +14,25 @@ namespace {
 
 constexpr int64_t kMaxBlock = 0x7FFFFFFF;
 
+// FillOrder 2 stores each byte's bits least significant first. The CCITT
+// decoders read such bytes themselves; every other compression sees the
+// bytes turned back to the usual order (libtiff does the same), where they
+// would otherwise decode to other values without any error.
+void ReverseBits(uint8_t* data, int64_t count) {
+  static const auto kTable = [] {
+    struct sTable {
+      uint8_t v[256];
+    } t{};
+    for (int i = 0; i < 256; ++i) {
+      uint8_t r = 0;
+      for (int b = 0; b < 8; ++b) r = static_cast<uint8_t>(r | (((i >> b) & 1) << (7 - b)));
+      t.v[i] = r;
+    }
+    return t;
+  }();
+  for (int64_t i = 0; i < count; ++i) data[i] = kTable.v[data[i]];
+}
+
 bool ReadBlock(cFileIOTarget* stream, uint64_t offset, int64_t count, _typebuf<uint8_t>& buffer) {
   if (count < 0 || count > kMaxBlock) return false;
   if (buffer.count < count) {
@@ -131,7 +150,32 @@ bool cPictTIFF::UndoHorizontalPredictor(uint8_t* data, int32_t width, int32_t sp
   return true;
 }
 
+namespace {
+
+// Whether the JPEG stream defines a quantisation table before its first
+// scan. Strips written against shared JPEGTables carry none; the JPEG
+// decoder would fill in default Huffman tables and decode them to noise.
+bool HasOwnQuantTables(const uint8_t* p, int32_t n) {
+  if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) return false;
+  int64_t i = 2;
+  while (i + 4 <= n) {
+    if (p[i] != 0xFF) return false;
+    const uint8_t m = p[i + 1];
+    if (m == 0xFF) {
+      ++i;
+      continue;
+    }
+    if (m == 0xDB) return true;
+    if (m == 0xDA || m == 0xD9) return false;
+    i += 2 + (static_cast<int64_t>(p[i + 2]) << 8 | p[i + 3]);
+  }
+  return false;
+}
+
+}  // namespace
+
 bool cPictTIFF::DecodeJpegStrip(const uint8_t* input, int32_t count, sTiffStripData& sd) {
+  if (!HasOwnQuantTables(input, count)) return false;
   cPictJPEG jpeg;
   jpeg.SetDecodeThumbnails(false);
   cBufWrapperIO io(input, static_cast<uint32_t>(count));
@@ -301,6 +345,7 @@ bool cPictTIFF::DecodeStrips(cFileIOTarget* stream) {
       count = static_cast<int64_t>(streamSize - offset);
     }
     if (!ReadBlock(stream, offset, count, input_)) return false;
+    if (fillOrder_ == 2 && compression != 3 && compression != 4) ReverseBits(input_.data, count);
     sd.bytesPerRow = static_cast<int32_t>(std::min<int64_t>(bpr, kMaxBlock));
     sd.bitsPerSample = bitsPerSample_;
     sd.samplesPerPixel = spp;
@@ -383,6 +428,7 @@ bool cPictTIFF::DecodeTiles(cFileIOTarget* stream) {
       ok = false;
       break;
     }
+    if (fillOrder_ == 2 && compression != 3 && compression != 4) ReverseBits(input_.data, count);
     sd.bytesPerRow = static_cast<int32_t>(std::min<int64_t>(bpr, kMaxBlock));
     sd.bitsPerSample = bitsPerSample_;
     sd.samplesPerPixel = spp;
