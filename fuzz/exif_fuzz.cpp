@@ -5,6 +5,7 @@
 // EXIF decoder does (a failing block ends the JPEG parse), with the same
 // make, orientation and thumbnail presence.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -15,9 +16,13 @@
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
+// Says which property broke before aborting.
+void CheckAt(bool ok, int line) {
+  if (ok) return;
+  std::fprintf(stderr, "property at line %d broken\n", line);
+  std::abort();
 }
+#define Check(ok) CheckAt((ok), __LINE__)
 
 struct sResult {
   bool ok;

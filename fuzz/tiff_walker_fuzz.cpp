@@ -4,6 +4,7 @@
 // reports the same entries; the next-IFD chain is followed with a visited
 // set, so it ends.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -12,9 +13,13 @@
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
+// Says which property broke before aborting.
+void CheckAt(bool ok, int line) {
+  if (ok) return;
+  std::fprintf(stderr, "property at line %d broken\n", line);
+  std::abort();
 }
+#define Check(ok) CheckAt((ok), __LINE__)
 
 class cRecorder : public cTiffGeneric {
 public:

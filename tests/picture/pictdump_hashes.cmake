@@ -1,8 +1,9 @@
-# Runs pictdump --hash over every PNG and JPEG of the fixture corpus (whole and
-# fitted into 16x16) and compares the PAM hashes with the list kept beside
-# the corpus, which the native build wrote: a Windows build that agrees
-# decodes every fixture to the same pixels.
-file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg)
+# Runs pictdump --hash over every PNG, JPEG and TIFF of the fixture corpus
+# (whole and fitted into 16x16) and compares the PAM hashes, and for the
+# whole pictures the property hashes, with the list kept beside the corpus,
+# which the native build wrote: a Windows build that agrees decodes every
+# fixture to the same pixels and properties.
+file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg ${DATA}/*.tif)
 list(SORT files)
 set(prefix "")
 set(runner "")
@@ -13,7 +14,7 @@ endif()
 set(actual "")
 foreach(f IN LISTS files)
   foreach(mode whole fit)
-    set(extra "")
+    set(extra --props)
     if(mode STREQUAL "fit")
       set(extra --fit 16x16)
     endif()
@@ -24,6 +25,12 @@ foreach(f IN LISTS files)
       set(h "failed ${rc}")
     endif()
     string(APPEND actual "${f} ${mode} ${h}\n")
+    if(mode STREQUAL "whole")
+      string(REGEX MATCH "props-fnv64: [0-9a-f]+" ph "${out}")
+      if(NOT ph STREQUAL "")
+        string(APPEND actual "${f} ${mode} ${ph}\n")
+      endif()
+    endif()
   endforeach()
 endforeach()
 set(expected_file ${DATA}/pam_hashes.txt)
