@@ -4,7 +4,7 @@
 
 namespace {
 
-sFaxParams Params(const cPictTIFF& t, const sTiffStripData& sd, int32_t width, uint16_t fillOrder, int32_t t4Options) {
+sFaxParams Params(const sTiffStripData& sd, int32_t width, uint16_t fillOrder, int32_t t4Options) {
   sFaxParams p;
   p.width = width;
   p.rows = sd.rows;
@@ -12,7 +12,6 @@ sFaxParams Params(const cPictTIFF& t, const sTiffStripData& sd, int32_t width, u
   p.whiteIsOne = sd.photometric == 1;
   p.reverseBits = fillOrder != 1;
   p.twoDimensional = (t4Options & 1) != 0;
-  (void)t;
   return p;
 }
 
@@ -20,10 +19,10 @@ sFaxParams Params(const cPictTIFF& t, const sTiffStripData& sd, int32_t width, u
 
 bool cPictTIFF::DecodeFaxT4(const uint8_t* input, int32_t count, sTiffStripData& sd) {
   if (sd.bitsPerSample != 1) return false;
-  return DecodeFaxT4Data(input, count, Params(*this, sd, GetWidth(), fillOrder_, t4Options_), sd.data);
+  return DecodeFaxT4Data(input, count, Params(sd, GetWidth(), fillOrder_, t4Options_), sd.data);
 }
 
 bool cPictTIFF::DecodeFaxT6(const uint8_t* input, int32_t count, sTiffStripData& sd) {
   if (sd.bitsPerSample != 1) return false;
-  return DecodeFaxT6Data(input, count, Params(*this, sd, GetWidth(), fillOrder_, 0), sd.data);
+  return DecodeFaxT6Data(input, count, Params(sd, GetWidth(), fillOrder_, 0), sd.data);
 }
