@@ -43,3 +43,10 @@ endif()
 if(TARGET bench_tls_client)
   target_compile_definitions(bench_tls_client PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
 endif()
+
+# The TIFF benchmark measures against libtiff (libtiff-dev), which also
+# writes its pictures.
+if(TARGET bench_picture_tiff)
+  find_package(TIFF REQUIRED)
+  target_link_libraries(bench_picture_tiff PRIVATE TIFF::TIFF)
+endif()

@@ -13,6 +13,7 @@
 #include "picture/pict_png.h"
 #include "picture/pict_ppm.h"
 #include "picture/pict_tga.h"
+#include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
 
 namespace {
@@ -57,7 +58,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormat3FR, nullptr, nullptr},
     {kPictFormatDNG, nullptr, nullptr},
     {kPictFormatTIFF_EP, nullptr, nullptr},
-    {kPictFormatTIFF, nullptr, nullptr},
+    {kPictFormatTIFF, &cPictTIFF::Detect, &Make<cPictTIFF>},
     {kPictFormatPPM, &cPictPPM::Detect, &Make<cPictPPM>},
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
     {kPictFormatDICOM, nullptr, nullptr},

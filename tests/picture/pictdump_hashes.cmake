@@ -1,9 +1,10 @@
 # Runs pictdump --hash over every picture of the fixture corpus (whole and
-# fitted into 16x16) and compares the PAM hashes with the list kept beside
-# the corpus, which the native build wrote: a Windows build that agrees
-# decodes every fixture to the same pixels.
+# fitted into 16x16) and compares the PAM hashes, and for the whole pictures
+# the property hashes, with the list kept beside the corpus, which the native
+# build wrote: a Windows build that agrees decodes every fixture to the same
+# pixels and properties.
 file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg ${DATA}/*.ico ${DATA}/*.cur ${DATA}/*.gif
-     ${DATA}/*.icns ${DATA}/*.xpm)
+     ${DATA}/*.icns ${DATA}/*.xpm ${DATA}/*.tif)
 list(SORT files)
 set(prefix "")
 set(runner "")
@@ -20,7 +21,7 @@ foreach(f IN LISTS files)
   list(APPEND paths ${prefix}${DATA}/${f})
 endforeach()
 foreach(mode whole fit)
-  set(extra "")
+  set(extra --props)
   if(mode STREQUAL "fit")
     set(extra --fit 16x16)
   endif()
@@ -42,6 +43,8 @@ foreach(mode whole fit)
       endif()
     endif()
     set("hash_${mode}_${name}" "${h}")
+    string(REGEX MATCH "props-fnv64: [0-9a-f]+" ph "${section}")
+    set("props_${mode}_${name}" "${ph}")
   endforeach()
 endforeach()
 set(actual "")
@@ -52,6 +55,9 @@ foreach(f IN LISTS files)
       set(h "${hash_${mode}_${f}}")
     endif()
     string(APPEND actual "${f} ${mode} ${h}\n")
+    if(mode STREQUAL "whole" AND NOT "${props_${mode}_${f}}" STREQUAL "")
+      string(APPEND actual "${f} ${mode} ${props_${mode}_${f}}\n")
+    endif()
   endforeach()
 endforeach()
 set(expected_file ${DATA}/pam_hashes.txt)
