@@ -231,16 +231,22 @@ private:
   PROCESS_INFORMATION pi_ = {};
 };
 
-// The client area of the form's host window as a PNG in the build folder.
+// The client area of the form's host window as a PNG in the build folder,
+// read back from the screen: the window belongs to another process, whose
+// drawing only the display holds.
 bool SaveShot(HWND dialog, const std::string& name, int* inkPixels) {
+  *inkPixels = 0;
   HWND host = GetWindow(dialog, GW_CHILD);
   if (host == nullptr) host = dialog;
+  SetForegroundWindow(dialog);
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT client{};
   GetClientRect(host, &client);
+  POINT origin{0, 0};
+  ClientToScreen(host, &origin);
   const int w = client.right, h = client.bottom;
   if (w <= 0 || h <= 0) return false;
-  HDC source = GetDC(host);
+  HDC source = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(source);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -251,11 +257,10 @@ bool SaveShot(HWND dialog, const std::string& name, int* inkPixels) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  const bool copied = BitBlt(memory, 0, 0, w, h, source, 0, 0, SRCCOPY) != 0;
+  const bool copied = BitBlt(memory, 0, 0, w, h, source, origin.x, origin.y, SRCCOPY) != 0;
   twtest::RgbImage image;
   image.width = w;
   image.height = h;
-  *inkPixels = 0;
   if (copied) {
     const auto* px = static_cast<const uint32_t*>(bits);
     for (int i = 0; i < w * h; ++i) {
@@ -269,7 +274,7 @@ bool SaveShot(HWND dialog, const std::string& name, int* inkPixels) {
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(host, source);
+  ReleaseDC(nullptr, source);
   return copied && twtest::WriteFile(twtest::BinaryPath(name), twtest::EncodePng(image));
 }
 
