@@ -476,6 +476,50 @@ TEST_F(UpdateMode, BodyCutShortIsNeitherKeptNorStarted) {
   ExpectNothingKept("cut.exe");
 }
 
+TEST_F(UpdateMode, RetryAfterACutKeepsOnlyTheSecondAttempt) {
+  server_->Serve("retry.exe", marker_);
+  server_->SetAnswer(Answer("3.0", "http://updates.tarnwick.test/flaky/retry.exe"));
+  Program program(std::string("update ") + kCodename + " quite");
+  HWND offer = OpenOffer(program);
+  ASSERT_NE(offer, nullptr);
+  SendKey(offer, VK_RETURN);
+  // Yes to the retry question: the second attempt arrives whole.
+  HWND question = program.Window(L"Confirm");
+  ASSERT_NE(question, nullptr) << "no retry question";
+  SendKey(question, VK_RETURN);
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_TRUE(ReadAll(downloads_ + "/retry.exe") == marker_) << "the file holds more than the second attempt";
+  EXPECT_TRUE(WaitFor([&] { return Exists(downloads_ + "/retry.exe.started"); })) << "the file was not started";
+}
+
+TEST_F(UpdateMode, WithoutQuietTheResultsAreShown) {
+  const struct {
+    const char* what;
+    std::string arguments;
+    bool answer;  // the endpoint answers with the installed version
+    const wchar_t* box;
+    int64_t exitCode;
+  } cases[] = {
+      {"a codename with '/'", "update tarn/app", false, L"Error", 1},
+      {"the check fails", std::string("update ") + kCodename, false, L"Error", 1},
+      {"up to date", std::string("update ") + kCodename, true, L"Information", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.answer)
+      server_->SetAnswer(Answer("1.0", "http://updates.tarnwick.test/files/same.exe"));
+    else
+      server_->RemoveAnswer();
+    Program program(c.arguments);
+    // The box belongs to the small "Software manager" form.
+    EXPECT_NE(program.Window(L"Software manager"), nullptr);
+    HWND box = program.Window(c.box);
+    ASSERT_NE(box, nullptr) << "no message box";
+    SendKey(box, VK_RETURN);
+    EXPECT_EQ(program.Wait(), c.exitCode);
+  }
+}
+
 // Last: it stops the server.
 TEST_F(UpdateMode, ServerDownEndsWithOne) {
   server_->Stop();

@@ -15,6 +15,8 @@ appended to FOLDER/requests.log as it arrived. Requests:
   /files/NAME          200 with FOLDER/files/NAME, Content-Length set
   /cut/NAME            the same head, then only the first half of the body,
                        then the connection is closed
+  /flaky/NAME          the first request for NAME is cut as /cut/NAME is,
+                       later ones are answered whole as /files/NAME
   /redirect/N?to=URL   302 with Location URL (N only tells redirects apart)
   anything else        404
 """
@@ -29,6 +31,7 @@ MAX_CONNECTIONS = 1000
 MAX_HEAD = 65536
 
 log_lock = threading.Lock()
+flaky_seen = set()
 
 
 def read_head(conn):
@@ -80,6 +83,13 @@ def handle(conn, folder):
         elif path.startswith("/cut/"):
             body = file_bytes(path[len("/cut/"):])
             reply(conn, b"200 OK", body, send=body[:len(body) // 2])
+        elif path.startswith("/flaky/"):
+            name = path[len("/flaky/"):]
+            body = file_bytes(name)
+            with log_lock:
+                first = name not in flaky_seen
+                flaky_seen.add(name)
+            reply(conn, b"200 OK", body, send=body[:len(body) // 2] if first else None)
         elif path.startswith("/redirect/"):
             target = urllib.parse.parse_qs(url.query)["to"][0]
             reply(conn, b"302 Found", b"", b"Location: " + target.encode("latin-1") + b"\r\n")
