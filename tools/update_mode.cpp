@@ -13,6 +13,7 @@
 #include "base/process.h"
 #include "base/strings.h"
 #include "gui/app.h"
+#include "gui/dialogs/file_chooser.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/font.h"
 #include "gui/language.h"
@@ -87,27 +88,6 @@ void RememberFolder(const char16_t* path) {
   if (auto* full = dynamic_cast<cCIAppFullConfig*>(store)) target = full->GetUserConfig();
   target->SetString(tw::kKeyInstallerTemp, path, slash);
   target->Save();  // a failure only forgets the folder
-}
-
-// The path to save the download at. The save dialog is not part of the
-// program yet: the file goes into the remembered folder (else the
-// temporary folder) under the address's name, cut before any query, which
-// a file name could not hold.
-bool ChooseSavePath(const char16_t* suggestedName, _guardchar<char16_t>& path) {
-  _guardchar<char16_t> folder;
-  cApplicationConfig* store = CurrentStore();
-  if (store == nullptr || !store->GetString(tw::kKeyInstallerTemp, folder) || folder.IsEmpty()) {
-    if (!GetTempFolder(folder) || folder.IsEmpty()) return false;
-  }
-  std::u16string name(suggestedName);
-  const size_t cut = name.find_first_of(u"?#");
-  if (cut != std::u16string::npos) name.resize(cut);
-  if (name.empty()) return false;
-  std::u16string full(folder.text);
-  if (full.back() != u'/' && full.back() != u'\\') full += u'/';
-  full += name;
-  path.Assign(full.c_str());
-  return true;
 }
 
 }  // namespace
@@ -253,8 +233,16 @@ bool cSoftUpdateInfoForm::OnOK() {
   cLockGuard lock(&install_);
   _guardchar<char16_t> name;
   if (!SuggestedDownloadName(info_->downloadUrl.text, name)) return false;
+  sFileChooseRequest request;
+  request.result.Assign(name.text);
+  if (cApplicationConfig* store = CurrentStore()) store->GetString(tw::kKeyInstallerTemp, request.initialFolder);
+  request.filters.Allocate(1);
+  request.filters.data[0].description.Assign(Text(this, kTextFilterName));
+  request.filters.data[0].patterns.Assign(u"*");
+  request.filters.data[0].defaultExtension.Assign(u"");
+  if (!ShowFileSaveDialog(this, Text(this, kTextSaveTitle), &request) || request.result.IsEmpty()) return false;
   _guardchar<char16_t> path;
-  if (!ChooseSavePath(name.text, path)) return false;
+  path.Assign(request.result.text);
   RememberFolder(path.text);
   if (GetPathKind(path.text) != tw::kPathMissing && !AskWarningQuestion(this, Text(this, kTextOverwrite), nullptr))
     return false;

@@ -333,6 +333,21 @@ protected:
     return offer;
   }
 
+  // Install on the offer, then the save dialog's proposal (the remembered
+  // folder and the address's file name) taken with Enter once the dialog
+  // has listed its folder (Enter waits while it lists).
+  static void Install(Program& program, HWND offer) {
+    SendKey(offer, VK_RETURN);
+    HWND save = program.Window(L"Save update file as...");
+    ASSERT_NE(save, nullptr) << "the save dialog did not show";
+    EXPECT_TRUE(WaitFor([&] {
+      if (!IsWindow(save) || !IsWindowVisible(save)) return true;
+      SendKey(save, VK_RETURN);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      return !IsWindow(save) || !IsWindowVisible(save);
+    })) << "Enter did not end the save dialog";
+  }
+
   // Answers every box titled "Confirm" with Escape until the only window
   // left is the offer (or the program ended).
   static void DeclineQuestions(Program& program, HWND offer) {
@@ -418,7 +433,7 @@ TEST_F(UpdateMode, InstallDownloadsTheFileWholeAndStartsIt) {
   Program program(std::string("update ") + kCodename + " quite");
   HWND offer = OpenOffer(program);
   ASSERT_NE(offer, nullptr);
-  SendKey(offer, VK_RETURN);
+  Install(program, offer);
   EXPECT_EQ(program.Wait(), 0) << "the offer ends once the file was opened";
   EXPECT_TRUE(ReadAll(downloads_ + "/plain.exe") == marker_) << "the download differs from the served file";
   EXPECT_FALSE(Exists(downloads_ + "/plain.exe.tmp"));
@@ -436,7 +451,7 @@ TEST_F(UpdateMode, RedirectToHttpsIsFollowedOnce) {
   Program program(std::string("update ") + kCodename + " quite");
   HWND offer = OpenOffer(program);
   ASSERT_NE(offer, nullptr);
-  SendKey(offer, VK_RETURN);
+  Install(program, offer);
   EXPECT_EQ(program.Wait(), 0);
   EXPECT_TRUE(ReadAll(downloads_ + "/tls.exe") == marker_) << "the download over TLS differs from the served file";
   EXPECT_TRUE(WaitFor([&] { return Exists(downloads_ + "/tls.exe.started"); })) << "the file was not started";
@@ -450,7 +465,7 @@ TEST_F(UpdateMode, SecondRedirectFailsCleanly) {
   Program program(std::string("update ") + kCodename + " quite");
   HWND offer = OpenOffer(program);
   ASSERT_NE(offer, nullptr);
-  SendKey(offer, VK_RETURN);
+  Install(program, offer);
   // Both redirects were asked for, the file never.
   EXPECT_TRUE(WaitFor([&] { return server_->Log().find("GET /redirect/2") != std::string::npos; }));
   DeclineQuestions(program, offer);
@@ -466,7 +481,7 @@ TEST_F(UpdateMode, BodyCutShortIsNeitherKeptNorStarted) {
   Program program(std::string("update ") + kCodename + " quite");
   HWND offer = OpenOffer(program);
   ASSERT_NE(offer, nullptr);
-  SendKey(offer, VK_RETURN);
+  Install(program, offer);
   // The retry question comes; No leaves the offer open.
   EXPECT_NE(program.Window(L"Confirm"), nullptr) << "no retry question";
   DeclineQuestions(program, offer);
@@ -482,7 +497,7 @@ TEST_F(UpdateMode, RetryAfterACutKeepsOnlyTheSecondAttempt) {
   Program program(std::string("update ") + kCodename + " quite");
   HWND offer = OpenOffer(program);
   ASSERT_NE(offer, nullptr);
-  SendKey(offer, VK_RETURN);
+  Install(program, offer);
   // Yes to the retry question: the second attempt arrives whole.
   HWND question = program.Window(L"Confirm");
   ASSERT_NE(question, nullptr) << "no retry question";
