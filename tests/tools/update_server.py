@@ -39,10 +39,10 @@ def read_head(conn):
     while b"\r\n\r\n" not in data:
         if len(data) > MAX_HEAD:
             return None
-        piece = conn.recv(65536)
-        if not piece:
+        chunk = conn.recv(65536)
+        if not chunk:
             return None
-        data += piece
+        data += chunk
     return data[:data.index(b"\r\n\r\n") + 4]
 
 
