@@ -47,6 +47,21 @@ if(TW_WINDOWS)
   add_dependencies(test_tools_tarnwick_resources_win32 tarnwick)
 endif()
 
+# The verb "update" against the tests' own endpoint: the program test runs
+# in a network namespace of its own (tests/tools/update_netns.sh), where the
+# endpoint's host name means loopback. It starts the marker program as the
+# downloaded setup file.
+if(TW_WINDOWS)
+  add_executable(tw_update_marker WIN32 ${TW_ROOT}/tests/tools/update_marker.cpp)
+  target_link_options(tw_update_marker PRIVATE -municode)
+  add_executable(test_tools_update_mode_netns ${TW_ROOT}/tests/tools/update_mode_netns_win32.cpp)
+  target_link_libraries(test_tools_update_mode_netns PRIVATE tw_testsupport)
+  add_dependencies(test_tools_update_mode_netns tarnwick tw_update_marker)
+  tw_register_test(tools/update_mode_netns ${TW_ROOT}/tests/tools/update_netns.sh ${TW_ROOT} ${CMAKE_BINARY_DIR}
+                   $<TARGET_FILE:test_tools_update_mode_netns>)
+  set_tests_properties(tools/update_mode_netns PROPERTIES SKIP_RETURN_CODE 77)
+endif()
+
 # A real program file for the property bags, made by the mingw tool chain:
 # the program icon's drawing script gives five icon sizes, windres compiles
 # them with a version resource, and the 64-bit linker makes the smallest
