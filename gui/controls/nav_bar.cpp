@@ -144,6 +144,9 @@ void cNavigationChild::LayoutBars() {
   if (state_ == kBusy) {
     const int32_t stopWidth = stopBar_.GetButtonsWidth();
     progress_.PlaceChild(&stopBar_, -stopWidth - 1, 0, stopWidth, kStopBarHeight);
+    // Its button was laid out while it was 1 x 1 (no overflow: a resize
+    // alone does not lay it out again).
+    stopBar_.Relayout();
     progress_.PlaceChild(&pathBar_, 0, 0, w - stopWidth > 0 ? -stopWidth - 1 : 0, -1);
   } else {
     progress_.PlaceChild(&pathBar_, 0, 0, -1, -1);

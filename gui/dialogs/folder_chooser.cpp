@@ -105,6 +105,10 @@ void cFolderChooseDialog::OnCreate() {
   newBar_.SetImages(0, &barStore_);
   newBar_.SetButton(1, Text(this, kTextNewFolder), 0);
   PlaceChild(&newBar_, 10, y, newBar_.GetButtonsWidth(), height);
+  // Both were laid out while they were 1 x 1; a bar without overflow does
+  // not lay its buttons out again when it is resized.
+  bottomBar_.Relayout();
+  newBar_.Relayout();
 
   // The start folder: an existing folder, or the folder of an existing file.
   std::u16string start;

@@ -155,6 +155,10 @@ TEST(NavigationBar, WithoutProviderTheOwnerNavigatesAndEndsTheBusyState) {
   EXPECT_FALSE(f.bar.PathBar().IsEnabled());
   // The path toolbar leaves room for Stop at the right.
   EXPECT_LE(f.bar.PathBar().GetWidth() + f.bar.StopBar().GetWidth(), f.bar.Progress().GetWidth());
+  // Stop is laid out at the bar's own size, not the size it was added at.
+  ASSERT_NE(f.bar.StopBar().GetButton(1), nullptr);
+  EXPECT_EQ(f.bar.StopBar().GetButton(1)->GetWidth(), f.bar.StopBar().GetWidth());
+  EXPECT_GT(f.bar.StopBar().GetWidth(), 1);
   f.Pump();
   EXPECT_EQ(f.ChosenPaths(), (std::vector<std::u16string>{u"/srv/data"}));
   // Stop without a provider asks the owner (kind 11) and stays busy.

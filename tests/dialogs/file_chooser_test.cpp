@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "gui/controls/popup.h"
 #include "gui/dialogs/message_box.h"
 #include "tests/controls/control_fixture.h"
 #include "tests/support/test_support.h"
@@ -371,6 +372,45 @@ TEST(FileChooser, NewFolder) {
     ASSERT_EQ(f.host.modalTitles.size(), c.message != nullptr ? 2u : 1u) << Narrow(c.name);
     EXPECT_EQ(f.host.modalTitles[0], u"Enter new folder name");
     if (c.message != nullptr) EXPECT_EQ(f.host.modalTitles[1], Str(c.message));
+  }
+}
+
+TEST(FileChooser, ContextMenuOffersWhatTheFocusedRowAllows) {
+  struct sCase {
+    const char16_t* focused;  // null: no focused row
+    const char16_t* entry;    // the menu's one entry
+    bool ends;
+    std::u16string listedAfter;  // relative to root, when it does not end
+  } const cases[] = {
+      {u"b.txt", u"Save here", true, u""},
+      {u"docs", u"Open", false, u"/docs"},
+      {nullptr, u"New folder", false, u"/made"},
+  };
+  for (const sCase& c : cases) {
+    ChooserFixture f;
+    f.Open();
+    if (c.focused != nullptr) ASSERT_TRUE(f.dialog->List().FocusItem(f.ItemNamed(c.focused)));
+    std::u16string shown;
+    f.host.QueueModalScript([&](cTestHost& nested, cChildElement* popup) {
+      nested.Pump();
+      if (cButtonChild* row = static_cast<cPopupMaster*>(popup)->RowButton(1)) shown = Str(row->GetText());
+      popup->EndModal(1);
+    });
+    if (c.focused == nullptr)
+      f.host.QueueModalScript([](cTestHost& nested, cChildElement* form) {
+        nested.Pump();
+        static_cast<cNewFolderNameReqForm*>(form)->Edit().SetEditText(u"made", -1);
+        form->Key(13, false, false, false);
+      });
+    f.dialog->List().PostAction(new cChildElement::cCtxRequestAction(10, 40, false, false, false));
+    f.host.Pump();
+    ASSERT_TRUE(f.WaitIdle());
+    EXPECT_EQ(shown, Str(c.entry));
+    EXPECT_EQ(f.host.ended, c.ends) << Narrow(c.entry);
+    if (c.ends)
+      EXPECT_EQ(Str(f.request.result.text), f.root + u"/b.txt");
+    else
+      EXPECT_EQ(Str(f.dialog->ListedFolder()), f.root + c.listedAfter) << Narrow(c.entry);
   }
 }
 

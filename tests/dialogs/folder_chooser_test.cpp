@@ -95,6 +95,14 @@ TEST(FolderChooser, StartPathOpensEveryComponent) {
   EXPECT_EQ(Str(rootNode->path.text), f.root);
   EXPECT_EQ(FolderFixture::Children(rootNode), (std::vector<std::u16string>{u"Zed", u"beta", u"one"}));
   EXPECT_TRUE(f.NewFolderEnabled());
+  // The button rows are laid out at their final sizes.
+  for (cToolBarChild* bar : {&f.dialog->BottomBar(), &f.dialog->NewFolderBar()}) {
+    int32_t sum = 0;
+    for (int32_t id = 1; id <= 2; ++id)
+      if (cButtonChild* b = bar->GetButton(id)) sum += b->GetWidth();
+    EXPECT_EQ(sum, bar->GetWidth());
+    EXPECT_GT(bar->GetWidth(), 1);
+  }
 }
 
 TEST(FolderChooser, StartPathRules) {
