@@ -199,7 +199,8 @@ void cInstWizard::ShowPage(int32_t n, bool again) {
         products_.Clear();
         int32_t id = 0;
         for (auto* p = context_->deprecated.head; p != nullptr; p = p->next, ++id) {
-          products_.SetCell(id, 1, p->value.displayName.text, -1, id);
+          // Data id + 1: a row that does not exist reads as 0.
+          products_.SetCell(id, 1, p->value.displayName.text, -1, id + 1);
           products_.SetItemChecked(id, true, false);
         }
         products_.EndUpdate(true);
@@ -269,7 +270,7 @@ void cInstWizard::WizardNext() {
 void cInstWizard::NextOnProducts() {
   bool someChecked = false, someUnchecked = false;
   int32_t rows = 0;
-  for (int32_t id = 0; products_.GetCellData(id, 1) == id; ++id, ++rows) {
+  for (int32_t id = 0; products_.GetCellData(id, 1) == id + 1; ++id, ++rows) {
     if (products_.IsItemChecked(id))
       someChecked = true;
     else
