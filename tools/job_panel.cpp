@@ -63,7 +63,7 @@ bool cJobPanel::SetProgress(double percent) {
   if (now - lastUpdate_.load() > kBarEveryUs) {
     const int32_t value = BarPosition(stage_.load(), lines_.count, percent);
     barValue_.store(value);
-    bar_.SetPos(value, true);
+    bar_.SetPos(value, false);
     lastUpdate_.store(now);
   }
   return !IsStopRequested();
@@ -113,7 +113,7 @@ const char16_t* cJobPanel::Line(int32_t index) const {
 bool cJobPanel::StartJob() {
   endPosted_.store(false);
   barValue_.store(0);
-  bar_.SetPos(0, true);
+  bar_.SetPos(0, false);
   if (cJob::Start()) return true;
   endPosted_.store(true);
   return false;

@@ -8,8 +8,10 @@
     framed area behind the page (200, 72, 410 x 290), a band for the step
     column and a line under the title;
   - nine 16 x 14 step marks as B, G, R, A words, bottom row first: ids 1 to 7
-    are circled digits, 20 a grey check mark, 21 a green one;
-  - the folder page's 29 x 22 folder picture in the same word layout.
+    are circled digits, 20 a grey check mark, 21 a green one, all opaque on
+    the step column's grey;
+  - the folder page's 29 x 22 folder picture in the same word layout, on
+    the page's white.
 
 The page texts are drawn on 0xE7E7E7 (GDI order), so the areas under the
 title and the step labels keep exactly that grey.
@@ -65,8 +67,6 @@ def background():
     x, y, w, h = PAGE
     fill(x - 1, y - 1, w + 2, h + 2, FRAME)
     fill(x, y, w, h, WHITE)
-    # A line above the button row.
-    fill(20, BG_H - 66, BG_W - 40, 1, FRAME)
 
     raw = bytearray()
     for row in rows:
@@ -83,11 +83,12 @@ def background():
 
 
 class Small:
-    """A small picture of (r, g, b, a) pixels, top row first."""
+    """A small opaque picture of (r, g, b, a) pixels, top row first, on the
+    colour it is drawn over (the canvas copies pictures without blending)."""
 
-    def __init__(self, w, h):
+    def __init__(self, w, h, ground):
         self.w, self.h = w, h
-        self.px = [[(0, 0, 0, 0)] * w for _ in range(h)]
+        self.px = [[ground + (255,)] * w for _ in range(h)]
 
     def set(self, x, y, col, a=255):
         if 0 <= x < self.w and 0 <= y < self.h:
@@ -109,7 +110,7 @@ class Small:
 
 
 def circled(n):
-    p = Small(16, 14)
+    p = Small(16, 14, GREY)
     p.disc(8, 7, 6.5, LIGHT, inner=5.5)
     for dy, line in enumerate(DIGITS[n]):
         for dx, bit in enumerate(line):
@@ -119,7 +120,7 @@ def circled(n):
 
 
 def check(col):
-    p = Small(16, 14)
+    p = Small(16, 14, GREY)
     p.disc(8, 7, 6.5, col)
     for x, y in ((4, 7), (5, 8), (6, 9), (7, 8), (8, 7), (9, 6), (10, 5), (11, 4)):
         p.set(x, y, WHITE)
@@ -128,7 +129,7 @@ def check(col):
 
 
 def folder():
-    p = Small(29, 22)
+    p = Small(29, 22, WHITE)
     for y in range(2, 6):
         for x in range(1, 12):
             p.set(x, y, FOLDER_DARK)

@@ -46,3 +46,9 @@ endif()
 if(TW_WINDOWS)
   add_dependencies(test_tools_tarnwick_resources_win32 tarnwick)
 endif()
+
+# The wizard's window tests start the marker helper from a run entry and
+# copy the program (its clean copy is the manager).
+if(TW_WINDOWS)
+  add_dependencies(test_tools_wizard_win32 tw_fake_uninstaller tarnwick)
+endif()
