@@ -109,9 +109,7 @@ void cInstWizard::OnCreate() {
   const cSiDocContainer* documents[3] = {package.GetWelcomeDocument(), package.GetReadmeDocument(),
                                          package.GetEulaDocument()};
   for (int32_t i = 0; i < 3; ++i) {
-    AddChild(&documents_[i], kPageX, kPageY, kPageWidth, kPageHeight, 0);
-    documents_[i].SetBackColour(kWhite);
-    documents_[i].SetBorderColour(static_cast<int32_t>(kWhite));
+    AddChild(&viewers_[i], kPageX, kPageY, kPageWidth, kPageHeight, 0);
     if (documents[i] != nullptr) AddPage(tw::kPageWelcome + i, kKindTexts[i].title, kKindTexts[i].label);
   }
   cCheckBoxChild* boxes[2] = {&readmeBox_, &eulaBox_};
@@ -160,7 +158,7 @@ void cInstWizard::OnCreate() {
 bool cInstWizard::IsJobBusy() { return uninstall_.IsBusy() || install_.IsBusy(); }
 
 void cInstWizard::HideAll() {
-  for (cPanelChild& d : documents_) d.Hide(false);
+  for (cSiDocViewer& v : viewers_) v.Hide(false);
   readmeBox_.Hide(false);
   eulaBox_.Hide(false);
   products_.Hide(false);
@@ -184,7 +182,12 @@ void cInstWizard::ShowPage(int32_t n, bool again) {
       case tw::kPageWelcome:
       case tw::kPageReadme:
       case tw::kPageEula: {
-        documents_[kind].Show(false);
+        cSOPKGDescription& package = context_->description;
+        cSiDocContainer* document = kind == tw::kPageWelcome  ? package.GetWelcomeDocument()
+                                    : kind == tw::kPageReadme ? package.GetReadmeDocument()
+                                                              : package.GetEulaDocument();
+        viewers_[kind].SetDocument(document);
+        viewers_[kind].Show(false);
         cCheckBoxChild* box = kind == tw::kPageReadme ? &readmeBox_ : kind == tw::kPageEula ? &eulaBox_ : nullptr;
         const bool agreement = kind == tw::kPageEula || (kind == tw::kPageReadme && context_->description.readmeConfirm != 0);
         if (box != nullptr && agreement) {

@@ -26,6 +26,7 @@
 #include "gui/controls/list_view.h"
 #include "gui/element.h"
 #include "gui/panel.h"
+#include "sidoc/doc_viewer.h"
 #include "tools/file_select_panel.h"
 #include "tools/finish_panel.h"
 #include "tools/job_panel.h"
@@ -88,7 +89,7 @@ public:
   cFileSelectPanel& FolderPage() { return folder_; }
   cInstallerJobPanel& InstallPanel() { return install_; }
   cFinishPanel& FinishPage() { return finish_; }
-  cChildElement& DocumentArea(int32_t which) { return documents_[which]; }
+  cSiDocViewer& Viewer(int32_t which) { return viewers_[which]; }
 
 private:
   struct sPage {
@@ -105,9 +106,8 @@ private:
   void OnRemovalEnded();
   const char16_t* Text(int32_t index);
 
-  // Where each document shows until the document viewer is part of the
-  // program: its place on the page.
-  cPanelChild documents_[3];
+  // Welcome, readme and licence documents.
+  cSiDocViewer viewers_[3];
   cCheckBoxChild readmeBox_;
   cCheckBoxChild eulaBox_;
   cListViewChild products_;

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -27,7 +28,10 @@
 #include "gui/picture.h"
 #include "gui/win_canvas.h"
 #include "gui/window_maker.h"
+#include "base/memio.h"
 #include "sidoc/box.h"
+#include "sidoc/compiler.h"
+#include "sidoc/loader.h"
 #include "tests/gui/png_file.h"
 #include "tests/support/capture.h"
 #include "tests/support/install_fixture.h"
@@ -211,12 +215,34 @@ protected:
     context_->description.SelectLanguage(0);
     ASSERT_EQ(PreInstallCheck(*context_), 0);
     if (documents) {
-      for (sPkgDocument* d : {&context_->description.welcome, &context_->description.readme,
-                              &context_->description.eula}) {
-        d->loader.containers.FindOrInsert(0)->reset(new cSiDocContainer());
-      }
+      // The example product's readme and licence, and a welcome document
+      // whose link starts the marker helper.
+      linkMarker_ = tmp_.path() + "/link.txt";
+      const std::string welcome = tmp_.path() + "/docs/welcome.idx";
+      fs::create_directories(fs::u8path(tmp_.path() + "/docs"));
+      std::ofstream(fs::u8path(welcome)) << "ENG = \"./welcome_en.txt\"\n";
+      std::string helper = twtest::BinaryPath("tw_fake_uninstaller.exe");
+      std::replace(helper.begin(), helper.end(), '\\', '/');
+      std::ofstream(fs::u8path(tmp_.path() + "/docs/welcome_en.txt"))
+          << "<text mb=6><b>Welcome to Tarn App</b></text>\nThis test installs Tarn App.<br>\n"
+          << "<link ref=\"" << helper << " mark " << linkMarker_ << "\">Start the helper</link>\n";
+      ASSERT_TRUE(CompileInto(welcome, context_->description.welcome));
+      ASSERT_TRUE(CompileInto(twtest::SourcePath("examples/demo/docs/readme.idx"), context_->description.readme));
+      ASSERT_TRUE(CompileInto(twtest::SourcePath("examples/demo/docs/licence.idx"), context_->description.eula));
       context_->description.readmeConfirm = 1;
     }
+  }
+
+  static bool CompileInto(const std::string& index, sPkgDocument& document) {
+    tLanguageCodeMap codes(kPackedKeyDepthLimit);
+    cMemIOTarget out;
+    cDocCompileError error;
+    if (!CompileDocument(&codes, U16(index).c_str(), &out, &error)) {
+      ADD_FAILURE() << (error.message.text != nullptr ? error.message.text : "") << " line " << error.line;
+      return false;
+    }
+    if (!out.CopyToBuffer(document.bytes)) return false;
+    return LoadCompiledDocument(document.bytes.data, static_cast<uint32_t>(document.bytes.count), &document.loader);
   }
 
   // A run entry, ticked, that starts the marker helper.
@@ -289,6 +315,7 @@ protected:
   }
 
   cWWMaker maker_;
+  std::string linkMarker_;
   std::unique_ptr<sInstallContext> context_;
   cInstWizard* wizard_ = nullptr;
 };
@@ -312,6 +339,19 @@ TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
   const int32_t code = RunDriven([&](HWND dialog) {
     ASSERT_TRUE(WaitKind(tw::kPageWelcome));
     shots[0] = Screenshot(dialog, "tools_wizard_welcome.png", 6);
+    // The link: found by the viewer's own hit test, then clicked.
+    int32_t linkX = -1, linkY = -1;
+    ASSERT_TRUE(Eventually([&] {
+      OnUi([&] {
+        cSiDocViewer& viewer = wizard_->Viewer(0);
+        for (int32_t y = 0; y < viewer.GetHeight() && linkX < 0; y += 2)
+          for (int32_t x = 0; x < viewer.GetWidth() && linkX < 0; x += 4)
+            if (viewer.HitTest(x, y) != nullptr) linkX = viewer.GetX() + x + 2, linkY = viewer.GetY() + y + 1;
+      });
+      return linkX >= 0;
+    })) << "the welcome document shows its link";
+    PostClick(dialog, linkX, linkY);
+    EXPECT_TRUE(Eventually([&] { return FileContent(linkMarker_) == "started"; })) << "the link started its helper";
     PostKey(dialog, VK_RETURN);
     ASSERT_TRUE(WaitKind(tw::kPageReadme));
     PostKey(dialog, VK_RETURN);  // refused: the agreement is not given
