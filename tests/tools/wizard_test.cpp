@@ -31,6 +31,9 @@
 #include "tools/installer_job.h"
 #include "tools/wizard.h"
 #include "tools/wizard_art.h"
+#ifdef _WIN32
+#include "tests/support/capture.h"
+#endif
 
 using twtest::cTestHost;
 using twtest::FileContent;
@@ -183,6 +186,22 @@ protected:
   cInstWizard* wizard_ = nullptr;  // owned by host_
 };
 
+// Uninstall commands that end with code, flood their output with megabytes
+// and wait for their input: natively shell commands, under Windows the
+// stand-in uninstaller.
+#ifdef _WIN32
+std::string Fake(const std::string& arguments) {
+  return "\"" + twtest::BinaryPath("tw_fake_uninstaller.exe") + "\" " + arguments;
+}
+std::string ExitWith(int code) { return Fake("exit " + std::to_string(code)); }
+std::string Flood() { return Fake("flood 11"); }
+std::string Prompt() { return Fake("read"); }
+#else
+std::string ExitWith(int code) { return "exit " + std::to_string(code); }
+std::string Flood() { return "head -c 8000000 /dev/zero; head -c 3000000 /dev/zero >&2; exit 0"; }
+std::string Prompt() { return "read answer; exit 0"; }
+#endif
+
 sPackageSpec Small() {
   sPackageSpec s;
   s.files["app.exe"] = Noise(150000, 7);
@@ -209,7 +228,7 @@ TEST_F(Wizard, PageSequenceFollowsThePackageShape) {
     if (s.welcome) AddDocument(context_->description.welcome);
     if (s.readme) AddDocument(context_->description.readme);
     if (s.eula) AddDocument(context_->description.eula);
-    if (s.products) AddProduct(u"Old Tool", "exit 0");
+    if (s.products) AddProduct(u"Old Tool", ExitWith(0));
     if (s.earlierFolder) {
       context_->description.SetProgramFolder(context_->description.commonTable, U16(ProgramFolder()).c_str());
     }
@@ -390,10 +409,10 @@ TEST_F(Wizard, PaintsBackgroundStepsAndTitle) {
 // for input does not hang the page.
 TEST_F(Wizard, RemovalRunsSelectedCommandsAndKeepsTheFailures) {
   Prepare(Small());
-  AddProduct(u"Chatty", "head -c 8000000 /dev/zero; head -c 3000000 /dev/zero >&2; exit 0");
-  AddProduct(u"Prompting", "read answer; exit 0");
-  AddProduct(u"Failing", "exit 3");
-  AddProduct(u"Plain", "exit 0");
+  AddProduct(u"Chatty", Flood());
+  AddProduct(u"Prompting", Prompt());
+  AddProduct(u"Failing", ExitWith(3));
+  AddProduct(u"Plain", ExitWith(0));
   Open();
   ASSERT_EQ(wizard_->CurrentKind(), tw::kPageProducts);
   EXPECT_EQ(wizard_->ProductList().GetRowCount(), 4);
@@ -417,8 +436,8 @@ TEST_F(Wizard, RemovalRunsSelectedCommandsAndKeepsTheFailures) {
 
 TEST_F(Wizard, UncheckedProductsAreAskedAboutAndPassedOver) {
   Prepare(Small());
-  AddProduct(u"Kept", "exit 9");
-  AddProduct(u"Removed", "exit 0");
+  AddProduct(u"Kept", ExitWith(9));
+  AddProduct(u"Removed", ExitWith(0));
   Open();
   // None checked, answered yes: no removal at all.
   wizard_->ProductList().SetItemChecked(0, false, false);
@@ -552,7 +571,9 @@ TEST(JobPanel, BarUpdatesAreThrottled) {
   const uint64_t before = GetMicroseconds();
   panel.OnStart();
   panel.SetProgress(100);
-  if (GetMicroseconds() - before < 100000) EXPECT_EQ(panel.BarValue(), 0);
+  if (GetMicroseconds() - before < 100000) {
+    EXPECT_EQ(panel.BarValue(), 0);
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   panel.SetStage(2);  // due: the stage's start
   EXPECT_EQ(panel.Stage(), 2);
