@@ -48,15 +48,15 @@ void cMessageForm::SplitLines(const char16_t* text) {
   if (text[0] == 0) lines_.DeleteAll();
 }
 
-int32_t cMessageForm::ButtonBarWidth(cChildElement* element, int32_t buttonKind) {
+int32_t cMessageForm::ButtonBarWidth(cChildElement* measurer) {
   cCITheme* theme = GetTheme();
-  cWinFont* font = element->GetDefaultFont();
+  cWinFont* font = measurer->GetDefaultFont();
+  // The captions are this form's texts, not the measurer's: its section is
+  // looked up through the measurer's window, as the buttons will show them.
   auto width = [&](int32_t textIndex, int32_t picture) {
-    return MeasureButtonWidth(element, element->GetLangStringVia(element, textIndex), theme->GetPicture(picture), 0,
-                              font);
+    return MeasureButtonWidth(measurer, GetLangStringVia(measurer, textIndex), theme->GetPicture(picture), 0, font);
   };
-  (void)kTextYes;
-  if (buttonKind == kMessageTwoButtons) return width(kTextYes, kPictureYes) + width(kTextNo, kPictureNo);
+  if (buttonKind_ == kMessageTwoButtons) return width(kTextYes, kPictureYes) + width(kTextNo, kPictureNo);
   return width(kTextOk, kPictureYes);
 }
 
@@ -78,7 +78,7 @@ sSize cMessageForm::ComputeSize(cChildElement* measurer) {
   out.height = count == 0 ? 105 : 115 + static_cast<int32_t>(lineHeight_ * (count - 1) * 1.5);
   // Never narrower than the buttons with the frame and the margins.
   cCITheme* theme = GetTheme();
-  const int32_t bar = ButtonBarWidth(measurer, buttonKind_) + 2 * theme->GetMetric(kMetricSide) +
+  const int32_t bar = ButtonBarWidth(measurer) + 2 * theme->GetMetric(kMetricSide) +
                       theme->GetMetric(kMetricBarRight) + kLeftMargin;
   out.width = std::max(out.width, bar);
   return out;
@@ -100,22 +100,25 @@ void cMessageForm::OnCreate() {
   InitDefaults();
   cCITheme* theme = GetTheme();
   cPanelChild* client = GetClientPanel();
-  const int32_t w = client->GetWidth(), h = client->GetHeight();
+  // The lines and the bar are anchored to their parent's edges (a negative
+  // value v stands for its size + v + 1): under Windows the form does not
+  // have its final size yet when it is created.
   int32_t index = 0, y = 42;
   for (cListItem* i = lines_.head; i != nullptr; i = i->next, ++index) {
     auto* item = static_cast<cStrTokenItem*>(i);
     const char16_t* line = item->line.text != nullptr ? item->line.text : u"";
     if (index == 0) {
-      client->AddChild(&item->label, 42, (29 - lineHeight_) / 2, w - 47, lineHeight_ + 2, 0);
+      client->PlaceChild(&item->label, 42, (29 - lineHeight_) / 2, -47 - 1, lineHeight_ + 2);
       item->label.SetFont(GetBoldFont());
       item->label.SetTextColour(theme->GetColour(kColourHeading));
     } else {
-      client->AddChild(&item->label, 5, y, w - 10, lineHeight_ + 2, 0);
+      client->PlaceChild(&item->label, 5, y, -10 - 1, lineHeight_ + 2);
       y += static_cast<int32_t>(lineHeight_ * 1.5);
     }
     item->label.SetLabelText(line, 0, false);
   }
-  client->AddChild(&buttonBar_, 0, 0, 1, 1, 0);
+  // The bar lives in the form's bottom strip, below the client panel.
+  AddChild(&buttonBar_, 0, 0, 1, 1, 0);
   buttonBar_.SetTransparent(true);
   buttonBar_.SetImages(0, &Store());
   if (buttonKind_ == kMessageTwoButtons) {
@@ -124,9 +127,14 @@ void cMessageForm::OnCreate() {
   } else {
     buttonBar_.SetButton(1, Text(this, kTextOk), 0);
   }
+  // It keeps its own size, its bottom-right corner a fixed distance from the
+  // form's.
   const int32_t barWidth = buttonBar_.GetButtonsWidth(), barHeight = theme->GetMetric(kMetricBarHeight);
-  client->PlaceChild(&buttonBar_, w - theme->GetMetric(kMetricBarRight) - barWidth,
-                     h - theme->GetMetric(kMetricBarBottom) - 1 - barHeight, barWidth, barHeight);
+  const int32_t right = theme->GetMetric(kMetricBarRight), bottom = theme->GetMetric(kMetricBarBottom) + 1;
+  PlaceChild(&buttonBar_, -(right + barWidth) - 1, -(bottom + barHeight) - 1, barWidth, barHeight);
+  // The buttons were laid out while the bar was 1 x 1; a bar without
+  // overflow does not lay them out again when it is resized.
+  buttonBar_.Relayout();
   client->AddChild(&iconLabel_, 5, 0, 33, 29, 0);
   iconLabel_.SetIcon(Store().Find(10 + std::clamp(iconKind_, 0, 3)), false);
 }

@@ -51,8 +51,10 @@ public:
   cStaticElement& IconLabel() { return iconLabel_; }
   int32_t GetLineHeight() const { return lineHeight_; }
 
-  // The bar's width for the button kind, measured through element.
-  static int32_t ButtonBarWidth(cChildElement* element, int32_t buttonKind);
+  // The bar's width for the form's button kind: its captions (this form's
+  // texts, looked up through measurer's window) and pictures, measured
+  // through measurer.
+  int32_t ButtonBarWidth(cChildElement* measurer);
 
 private:
   cStaticElement iconLabel_;

@@ -41,16 +41,22 @@ void cStdBasicProgressForm::OnCreate() {
   cCustomForm::OnCreate();
   InitDefaults();
   cPanelChild* client = GetClientPanel();
-  const int32_t w = client->GetWidth();
-  client->AddChild(&bar_, 5, 0, w - 10, 18, 0);
+  // Anchored to the panel's right edge (a negative value v stands for the
+  // width + v + 1): under Windows the form does not have its final size yet
+  // when it is created.
+  client->PlaceChild(&bar_, 5, 0, -10 - 1, 18);
   bar_.SetRange(1000);
   bar_.AddChild(&buttonBar_, 0, 0, 1, 1, 0);
   buttonBar_.SetTransparent(true);
   buttonBar_.SetImages(0, &Store());
   buttonBar_.SetButton(1, Text(this, kTextStop), 1);
+  // At the bar's right end with its own width, one pixel in.
   const int32_t a = buttonBar_.GetButtonsWidth();
-  bar_.PlaceChild(&buttonBar_, bar_.GetWidth() - a - 1, 0, a, 18);
-  client->AddChild(&status_, 5, 20, w - 10, 16, 0);
+  bar_.PlaceChild(&buttonBar_, -(a + 1) - 1, 0, a, 18);
+  // The button was laid out while the bar was 1 x 1; a bar without overflow
+  // does not lay it out again when it is resized.
+  buttonBar_.Relayout();
+  client->PlaceChild(&status_, 5, 20, -10 - 1, 16);
   const uint32_t ground = GetTheme()->GetColour(0);
   status_.SetLabelBackground(ground);
   status_.SetFrameColour(ground);

@@ -34,8 +34,10 @@
 #include "gui/panel.h"
 #include "gui/picture.h"
 #include "gui/win_canvas.h"
+#include "gui/window_host.h"
 #include "gui/window_maker.h"
 #include "gui/wnd_lite.h"
+#include "tests/dialogs/dialog_layout.h"
 #include "tests/gui/png_file.h"
 #include "tests/support/test_support.h"
 
@@ -220,6 +222,13 @@ HWND HostOf(HWND dialog) {
   return child != nullptr ? child : dialog;
 }
 
+// The element a dialog frame hosts; UI thread only.
+cChildElement* ElementOf(HWND dialog) {
+  auto* window = reinterpret_cast<cWndLite*>(GetWindowLongPtrW(HostOf(dialog), GWLP_USERDATA));
+  auto* host = dynamic_cast<cWndTranslator*>(window);
+  return host != nullptr ? host->GetElement() : nullptr;
+}
+
 void PostKey(HWND dialog, WPARAM key) {
   HWND target = HostOf(dialog);
   PostMessageW(target, WM_KEYDOWN, key, 1);
@@ -293,6 +302,13 @@ public:
     HWND question = WaitTitled(thread, kQuestionTitle);
     ASSERT_NE(question, nullptr) << "the message box never showed";
     questionShot = Screenshot(question, "gui_message_box_e2e.png", 4);
+    // The window has its final size now: the buttons must sit at its
+    // bottom right at their full size.
+    std::string layout = "no message form";
+    EXPECT_TRUE(OnUi([&] {
+      if (auto* m = dynamic_cast<cMessageForm*>(ElementOf(question))) layout = twtest::CheckMessageBoxLayout(m, true);
+    }));
+    EXPECT_EQ(layout, "");
     PostKey(question, VK_RETURN);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(question); })) << "Enter closes the message box";
 
@@ -301,6 +317,12 @@ public:
     EXPECT_TRUE(Eventually([&] { return record_->statusShown.load() && record_->reports.load() > 5; }))
         << "the job reports on the status line";
     progressShot = Screenshot(progress, "gui_progress_form_e2e.png", 4);
+    layout = "no progress form";
+    EXPECT_TRUE(OnUi([&] {
+      if (auto* p = dynamic_cast<cStdBasicProgressForm*>(ElementOf(progress)))
+        layout = twtest::CheckProgressFormLayout(p);
+    }));
+    EXPECT_EQ(layout, "");
     PostKey(progress, VK_ESCAPE);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(progress); })) << "Escape stops the job and the form closes";
     EXPECT_TRUE(Eventually([&] { return record_->dialogsDone.load(); }));

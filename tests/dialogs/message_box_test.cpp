@@ -10,6 +10,7 @@
 #include "gui/dialogs/message_box.h"
 #include "gui/theme.h"
 #include "tests/controls/control_fixture.h"
+#include "tests/dialogs/dialog_layout.h"
 
 namespace {
 
@@ -49,8 +50,13 @@ TEST(MessageBox, SizeFollowsTextButNeverCutsTheButtons) {
   sControlFixture f;
   const int32_t side = GetTheme()->GetMetric(1), right = GetTheme()->GetMetric(9);
   for (int32_t kind : {kMessageOneButton, kMessageTwoButtons}) {
-    const int32_t least = cMessageForm::ButtonBarWidth(f.top, kind) + 2 * side + right + 5;
-    ASSERT_GT(cMessageForm::ButtonBarWidth(f.top, kind), 0);
+    cMessageForm sizer(kMessageQuestion, kind);
+    const int32_t least = sizer.ButtonBarWidth(f.top) + 2 * side + right + 5;
+    // The captions count: "Yes" and "No", or "Ok", beside their pictures.
+    const int32_t pictures = kind == kMessageTwoButtons
+                                 ? GetTheme()->GetPicture(77)->GetWidth() + GetTheme()->GetPicture(78)->GetWidth() + 32
+                                 : GetTheme()->GetPicture(77)->GetWidth() + 16;
+    ASSERT_GT(sizer.ButtonBarWidth(f.top), pictures);
     // Empty and short texts: the button bar decides the width.
     for (const char16_t* text : {u"", u"Go?"}) {
       cMessageForm form(kMessageQuestion, kind);
@@ -121,9 +127,9 @@ TEST(MessageBox, HeadingIsBoldInTheHeadingColourAndButtonsFit) {
     ASSERT_NE(ok, nullptr);
     EXPECT_STREQ(reinterpret_cast<const char*>(std::u16string(ok->GetText()).c_str()),
                  reinterpret_cast<const char*>(std::u16string(u"Ok").c_str()));
-    // The whole bar lies inside the client panel.
+    // The whole bar lies inside the form.
     EXPECT_GE(m->ButtonBar().GetX(), 0);
-    EXPECT_LE(m->ButtonBar().GetX() + m->ButtonBar().GetWidth(), m->GetClientPanel()->GetWidth());
+    EXPECT_LE(m->ButtonBar().GetX() + m->ButtonBar().GetWidth(), m->GetWidth());
     EXPECT_GE(m->ButtonBar().GetY(), 0);
     nested.Pump();
     m->Key(13, false, false, false);
@@ -132,6 +138,31 @@ TEST(MessageBox, HeadingIsBoldInTheHeadingColourAndButtonsFit) {
   EXPECT_EQ(f.host.modalTitles.at(0), u"Information");
   EXPECT_EQ(ShowInfoMessage(nullptr, u"x", nullptr), 0);
   EXPECT_EQ(ShowInfoMessage(f.top, nullptr, nullptr), 0);
+}
+
+// The buttons sit at the bottom right at their full size, also when the
+// form gets its final size only after it was created (as under Windows).
+TEST(MessageBox, ButtonBarFollowsTheBottomRightCorner) {
+  ASSERT_TRUE(twtest::UseEnglish());
+  for (bool two : {false, true}) {
+    sControlFixture f;
+    f.host.QueueModalScript([&](cTestHost& nested, cChildElement* form) {
+      auto* m = static_cast<cMessageForm*>(form);
+      nested.Pump();
+      const int32_t w = form->GetWidth(), h = form->GetHeight();
+      const sSize sizes[] = {{w, h}, {w + 90, h + 40}, {w + 7, h + 3}};
+      for (const sSize& size : sizes) {
+        form->Resize(size.width, size.height, false);
+        EXPECT_EQ(twtest::CheckMessageBoxLayout(m, two), "")
+            << (two ? "Yes/No" : "Ok") << " at " << size.width << " x " << size.height;
+      }
+      m->Key(13, false, false, false);
+    });
+    if (two)
+      EXPECT_TRUE(AskQuestion(f.top, u"Go?", nullptr));
+    else
+      EXPECT_EQ(ShowInfoMessage(f.top, u"Go", nullptr), 1);
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "gui/dialogs/progress_form.h"
 #include "tests/controls/control_fixture.h"
+#include "tests/dialogs/dialog_layout.h"
 
 namespace {
 
@@ -117,6 +118,25 @@ TEST(ProgressForm, StopRequestsKeepTheFormUntilTheJobEnds) {
     });
     EXPECT_EQ(ShowProgressForm(f.top, job, u"Working"), 3) << way;
   }
+}
+
+// The stop button sits at the progress bar's right end at its full size,
+// also when the form gets its final size only after it was created.
+TEST(ProgressForm, StopButtonFollowsTheBarsRightEnd) {
+  ASSERT_TRUE(twtest::UseEnglish());
+  sControlFixture f;
+  auto* job = new cScriptedJob();
+  job->report = false;
+  f.host.QueueModalScript([&](cTestHost& nested, cChildElement* form) {
+    ASSERT_TRUE(PumpUntil(nested, [&] { return job->phase.load() == cScriptedJob::kStarted; }));
+    for (int32_t width : {600, 720, 410}) {
+      form->Resize(width, 106, false);
+      EXPECT_EQ(twtest::CheckProgressFormLayout(job), "") << width;
+    }
+    job->phase.store(cScriptedJob::kFinish);
+    ASSERT_TRUE(PumpUntil(nested, [&] { return nested.ended; }));
+  });
+  EXPECT_EQ(ShowProgressForm(f.top, job, u"Working"), 7);
 }
 
 TEST(ProgressForm, NullArgumentsShowNothing) {
