@@ -6,6 +6,7 @@
 #include "base/format.h"
 #include "base/strings.h"
 #include "gui/canvas.h"
+#include "gui/dialogs/folder_chooser.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/font.h"
 #include "gui/picture.h"
@@ -117,7 +118,10 @@ void cFileSelectPanel::Paint(cCanvas* canvas) {
   if (help != nullptr) canvas->DrawTextWrapped(20, 140, w - 40, h - 100, 0, help, nullptr, false, 0);
 }
 
-bool cFileSelectPanel::ChooseFolder(const char16_t*, const char16_t*, _guardchar<char16_t>&) { return false; }
+bool cFileSelectPanel::AskForFolder(const char16_t* title, const char16_t* start, _guardchar<char16_t>& chosen) {
+  chosen.Assign(start);
+  return ::ChooseFolder(this, title, &chosen);
+}
 
 bool cFileSelectPanel::TakeChosenFolder(const char16_t* folder) {
   uint64_t available = 0;
@@ -138,7 +142,7 @@ bool cFileSelectPanel::TakeChosenFolder(const char16_t* folder) {
 bool cFileSelectPanel::OnAction(cChildElement* sender, cChildAction* action) {
   if (sender == &browse_ && action != nullptr && action->kind == 0) {
     _guardchar<char16_t> chosen;
-    if (ChooseFolder(GetLangString(kTextChooserTitle), field_.GetText(), chosen) && !chosen.IsEmpty())
+    if (AskForFolder(GetLangString(kTextChooserTitle), field_.GetText(), chosen) && !chosen.IsEmpty())
       TakeChosenFolder(chosen.text);
     return true;
   }

@@ -36,9 +36,9 @@ public:
   void SizeText(uint64_t required, _guardchar<char16_t>& out);
 
 protected:
-  // Asks the user for a folder starting at the field's text; false when
-  // nothing was chosen. No folder chooser exists yet: nothing is asked.
-  virtual bool ChooseFolder(const char16_t* title, const char16_t* start, _guardchar<char16_t>& chosen);
+  // Asks the user for a folder with the toolkit's folder chooser, starting
+  // at start; false when nothing was chosen.
+  virtual bool AskForFolder(const char16_t* title, const char16_t* start, _guardchar<char16_t>& chosen);
 
 private:
   friend void GetDefaultTargetFolder(cFileSelectPanel* panel, sInstallContext* context);

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "base/time.h"
+#include "gui/controls/toolbar.h"
+#include "gui/dialogs/folder_chooser.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/language.h"
 #include "gui/mem_canvas.h"
@@ -536,6 +538,39 @@ TEST_F(Wizard, BrowseKeepsTheFieldWithoutRoomOrInformation) {
   page.SetFocusTo(&page.Field());
   page.Field().Char(u'x', false, false, false);
   EXPECT_EQ(std::u16string(page.Field().GetText()), U16(tmp_.path()));
+}
+
+// Browse opens the folder chooser with the page's title; a chosen folder
+// with room replaces the field, a cancelled chooser leaves it.
+TEST_F(Wizard, BrowseTakesTheChosenFolder) {
+  Prepare(Small());
+  Open();
+  cFileSelectPanel& page = wizard_->FolderPage();
+  const std::u16string before = page.Field().GetText();
+  const std::u16string chosen = U16(tmp_.path());
+  host_->QueueModalScript([&](cTestHost& nested, cChildElement* form) {
+    nested.Pump();
+    auto* d = dynamic_cast<cFolderChooseDialog*>(form);
+    ASSERT_NE(d, nullptr);
+    d->BottomBar().PostAction(new cToolBarChild::cTbButtonAction(2));  // Cancel
+    nested.Pump();
+  });
+  Click(&page.BrowseButton());
+  EXPECT_EQ(std::u16string(page.Field().GetText()), before);
+  host_->QueueModalScript([&](cTestHost& nested, cChildElement* form) {
+    nested.Pump();
+    auto* d = dynamic_cast<cFolderChooseDialog*>(form);
+    ASSERT_NE(d, nullptr);
+    for (int i = 0; i < 2; ++i) {  // the first Enter opens the path, the second takes it
+      d->PathEdit().SetEditText(chosen.c_str(), -1);
+      d->Key(13, false, false, false);
+      nested.Pump();
+    }
+  });
+  Click(&page.BrowseButton());
+  ASSERT_FALSE(host_->modalTitles.empty());
+  EXPECT_EQ(host_->modalTitles.back(), SelText(1));
+  EXPECT_EQ(std::u16string(page.Field().GetText()), chosen);
 }
 
 // ---- Installation page ---------------------------------------------------------
