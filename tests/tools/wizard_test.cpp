@@ -137,9 +137,9 @@ protected:
     twtest::InstallTest::TearDown();
   }
 
-  // A context prepared as the install start leaves it for spec.
-  void Prepare(const sPackageSpec& spec, int32_t expected = 0) {
-    const std::string package = WritePackage(spec);
+  // A context prepared as the install start leaves it for pkg.
+  void Prepare(const sPackageSpec& pkg, int32_t expected = 0) {
+    const std::string package = WritePackage(pkg);
     store_ = OpenStore();
     context_ = std::make_unique<sInstallContext>();
     context_->programPath.Assign(U16(program_).c_str());
@@ -268,8 +268,8 @@ TEST_F(Wizard, AnUpdateWithoutQuestionsInstallsAtOnce) {
 // later steps and the installation step cannot be clicked, the finish page
 // ends the wizard.
 TEST_F(Wizard, FirstInstallationByKeysAndClicks) {
-  const sPackageSpec spec = Small();
-  Prepare(spec);
+  const sPackageSpec pkg = Small();
+  Prepare(pkg);
   AddDocument(context_->description.welcome);
   AddDocument(context_->description.readme);
   AddDocument(context_->description.eula);
@@ -308,8 +308,8 @@ TEST_F(Wizard, FirstInstallationByKeysAndClicks) {
   Enter();
   ASSERT_TRUE(WaitForFinish());
   EXPECT_EQ(context_->resultCode, 0);
-  ExpectInstalled(spec);
-  ExpectRegistered(spec);
+  ExpectInstalled(pkg);
+  ExpectRegistered(pkg);
   EXPECT_EQ(wizard_->HitStep(60, 85 + 7), -1) << "no step from the finish page";
   EXPECT_EQ(std::u16string(wizard_->NextButton().GetText()), WizText(14));
   EXPECT_TRUE(wizard_->CanClose()) << "the close box on the finish page asks nothing";
@@ -496,11 +496,11 @@ TEST_F(Wizard, SizeTextRoundsMegabytesUp) {
 // A foreign file at a target stops Next with text 8 naming it; an identical
 // file passes.
 TEST_F(Wizard, FolderCheckNamesTheFirstFailingTarget) {
-  const sPackageSpec spec = Small();
-  Prepare(spec);
+  const sPackageSpec pkg = Small();
+  Prepare(pkg);
   Open();
   ASSERT_EQ(wizard_->CurrentKind(), tw::kPageFolder);
-  WriteFile(ProgramFolder() + "/app.exe", spec.files.at("app.exe"));
+  WriteFile(ProgramFolder() + "/app.exe", pkg.files.at("app.exe"));
   WriteFile(ProgramFolder() + "/data/a.dat", "someone else's");
   auto a = std::make_shared<sAnswers>();
   a->answers = {true};
@@ -513,7 +513,7 @@ TEST_F(Wizard, FolderCheckNamesTheFirstFailingTarget) {
   Enter();
   ASSERT_TRUE(WaitForFinish());
   EXPECT_EQ(context_->resultCode, 0);
-  ExpectInstalled(spec);
+  ExpectInstalled(pkg);
 }
 
 TEST_F(Wizard, BrowseKeepsTheFieldWithoutRoomOrInformation) {
@@ -629,10 +629,10 @@ std::atomic<bool> sEscapeAnswered{false};
 // Escape during unpacking, confirmed: the job stops with code 10 and
 // leaves nothing half-written (no side file, no target, no record).
 TEST_F(Wizard, EscapeDuringUnpackingAbortsCleanly) {
-  sPackageSpec spec;
-  spec.files["a.bin"] = Noise(300000, 11);
-  spec.files["b.bin"] = Noise(300000, 12);
-  Prepare(spec);
+  sPackageSpec pkg;
+  pkg.files["a.bin"] = Noise(300000, 11);
+  pkg.files["b.bin"] = Noise(300000, 12);
+  Prepare(pkg);
   Open();
   ASSERT_EQ(wizard_->CurrentKind(), tw::kPageFolder);
   // The job waits after its first unpacked file until the question is

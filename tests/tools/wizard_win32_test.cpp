@@ -203,8 +203,8 @@ protected:
     twtest::InstallTest::TearDown();
   }
 
-  void Prepare(const sPackageSpec& spec, bool documents) {
-    const std::string package = WritePackage(spec);
+  void Prepare(const sPackageSpec& pkg, bool documents) {
+    const std::string package = WritePackage(pkg);
     store_ = OpenStore();
     context_ = std::make_unique<sInstallContext>();
     context_->programPath.Assign(U16(program_).c_str());
@@ -332,8 +332,8 @@ sPackageSpec Spec() {
 // clicks; Close starts the ticked run entry; the end state is the silent
 // installation's.
 TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
-  const sPackageSpec spec = Spec();
-  Prepare(spec, true);
+  const sPackageSpec pkg = Spec();
+  Prepare(pkg, true);
   const std::string marker = AddMarkerRunEntry();
   bool shots[6] = {};
   const int32_t code = RunDriven([&](HWND dialog) {
@@ -388,8 +388,8 @@ TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(context_->resultCode, 0);
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(shots[i]) << "screenshot " << i;
-  ExpectInstalled(spec);
-  ExpectRegistered(spec);
+  ExpectInstalled(pkg);
+  ExpectRegistered(pkg);
   EXPECT_TRUE(FileContent(ManagerPath()) == FileContent(ProgramFile()));
   EXPECT_EQ(QueryManagerVersion(U16(ManagerPath()).c_str()), GetOwnVersion());
   EXPECT_TRUE(Eventually([&] { return FileContent(marker) == "started"; })) << "the run entry started";
@@ -433,8 +433,8 @@ TEST_F(WizardWindow, AFileHeldOpenAsksAndNoKeepsTheEarlierInstallation) {
 // Escape during unpacking, confirmed: the installation stops with nothing
 // half-written.
 TEST_F(WizardWindow, EscapeDuringUnpackingAbortsWithNothingHalfWritten) {
-  const sPackageSpec spec = Spec();
-  Prepare(spec, false);
+  const sPackageSpec pkg = Spec();
+  Prepare(pkg, false);
   bool shot = false;
   const int32_t code = RunDriven([&](HWND dialog) {
     ASSERT_TRUE(WaitKind(tw::kPageFolder));
