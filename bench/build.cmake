@@ -10,7 +10,7 @@ endif()
 if(TARGET bench_picture_png)
   find_package(PNG REQUIRED)
   find_library(SPNG_LIBRARY spng REQUIRED)
-  target_sources(bench_picture_png PRIVATE ${TW_ROOT}/tests/support/png_writer.cpp)
+  target_sources(bench_picture_png PRIVATE ${TW_ROOT}/tests/support/png_writer.cpp ${TW_ROOT}/bench/heap_count.cpp)
   target_include_directories(bench_picture_png PRIVATE ${TW_ROOT})
   target_link_libraries(bench_picture_png PRIVATE PNG::PNG ${SPNG_LIBRARY})
 endif()
@@ -24,6 +24,8 @@ endif()
 # which also encodes its pictures.
 if(TARGET bench_picture_jpeg)
   find_package(JPEG REQUIRED)
+  target_sources(bench_picture_jpeg PRIVATE ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_picture_jpeg PRIVATE ${TW_ROOT})
   target_link_libraries(bench_picture_jpeg PRIVATE JPEG::JPEG)
 endif()
 
@@ -42,4 +44,11 @@ endif()
 # The TLS client benchmark starts the test TLS server from the source tree.
 if(TARGET bench_tls_client)
   target_compile_definitions(bench_tls_client PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+endif()
+
+# The TIFF benchmark measures against libtiff (libtiff-dev), which also
+# writes its pictures.
+if(TARGET bench_picture_tiff)
+  find_package(TIFF REQUIRED)
+  target_link_libraries(bench_picture_tiff PRIVATE TIFF::TIFF)
 endif()

@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "base/memio.h"
+#include "picture/exif.h"
+
 bool cPictJPEG::RunParse(cFileIOTarget* stream, int32_t mode) {
   mode_ = mode;
   frameReached_ = false;
@@ -48,10 +51,13 @@ bool cPictJPEG::Detect(cFileIOTarget* stream, sPictInfo* info) {
   return probe.ReadInfo(stream, info);
 }
 
-bool cPictJPEG::OnExif(const uint8_t*, uint32_t) {
-  // The EXIF block is read by the EXIF decoder once it exists; until then a
-  // JPEG has no properties and no thumbnail.
-  return true;
+bool cPictJPEG::OnExif(const uint8_t* data, uint32_t count) {
+  // Start reads the header with the walker's own reader (the decoder's
+  // ReadHeader override refuses); a failing block ends the parse.
+  cBufWrapperIO io(data, count);
+  cExifDecoder exif;
+  exif.SetDecodeThumbnail(mode_ != kModeInfo && GetDecodeThumbnails());
+  return exif.Start(this, &io, cExifDecoder::kIfd0);
 }
 
 bool cPictJPEG::OnFrame() {

@@ -53,3 +53,8 @@ cPictProp* cPictPropMap::Insert(int32_t id, std::unique_ptr<cPictProp> property)
   if (*slot == nullptr) *slot = std::move(property);
   return slot->get();
 }
+
+bool cPictPropMap::Erase(int32_t id) {
+  auto* node = tree_.FindNode(id);
+  return node != nullptr && tree_.Erase(node);
+}

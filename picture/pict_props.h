@@ -105,6 +105,8 @@ public:
   // Stores property under id unless one is there; the one stored either way.
   cPictProp* Insert(int32_t id, std::unique_ptr<cPictProp> property);
   bool IsEmpty() const { return tree_.IsEmpty(); }
+  // Deletes the property under id; false when there is none.
+  bool Erase(int32_t id);
   // Deletes every property.
   void Clear() { tree_.Clear(); }
 

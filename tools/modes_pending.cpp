@@ -4,5 +4,3 @@
 #include "tools/modes.h"
 
 int32_t RunManagerWindow() { return 1; }
-
-int32_t RunUpdateMode(const char16_t*, bool) { return 1; }

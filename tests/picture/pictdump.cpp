@@ -1,14 +1,16 @@
 // pictdump: what the picture library makes of files, for checks by hand and
 // by scripts.
 //
-//   pictdump [--fit WxH] [--pam OUT] [--hash] FILE...
+//   pictdump [--fit WxH] [--pam OUT] [--hash] [--props] [--page N] FILE...
 //
 // For each file: the format id, size, depth, image count, whether a preview
 // exists and the properties, then the decoded picture (or with --fit the
 // result code of fitted loading and the fitted picture). --pam writes the
 // picture as a PAM file (RGB_ALPHA, top row first, maxval 255 or 65535);
 // --hash prints the FNV-1a 64-bit hash of those PAM bytes, so that the same
-// files decoded on two targets can be compared line by line.
+// files decoded on two targets can be compared line by line. --props prints
+// the properties 1 to 21 as one line of JSON ("props: {...}") and, with
+// --hash, its FNV-1a hash; --page N loads image N of a multi-image file.
 // Exit code: 0 done, 1 bad usage, 2 a file unreadable or not recognised,
 // 3 a file that failed to decode.
 #include <cinttypes>
@@ -94,8 +96,63 @@ void PrintProps(cPictBase& p) {
   }
 }
 
+// Properties 1..21 as JSON: numbers for int and double (17 significant
+// digits, so that two targets can be compared exactly), "YYYY-MM-DD
+// HH:MM:SS" for timestamps, strings as UTF-16 escaped to ASCII, images as
+// {"width", "height", "pixels"}, raw data as {"bytes", "offset"}.
+std::string PropsJson(cPictBase& p) {
+  std::string out = "{";
+  char buf[128];
+  bool first = true;
+  for (int32_t id = 1; id <= kPropIdLast; ++id) {
+    cPictProp* prop = p.GetOrAddProp(id, false);
+    if (prop == nullptr) continue;
+    if (!first) out += ",";
+    first = false;
+    std::snprintf(buf, sizeof buf, "\"%d\":", id);
+    out += buf;
+    switch (prop->GetType()) {
+      case kPropInt: std::snprintf(buf, sizeof buf, "%d", static_cast<cPictPropInt*>(prop)->value); break;
+      case kPropDouble: std::snprintf(buf, sizeof buf, "%.17g", static_cast<cPictPropDouble*>(prop)->value); break;
+      case kPropTimestamp: {
+        const sPictTimestamp& t = static_cast<cPictPropTimestamp*>(prop)->value;
+        std::snprintf(buf, sizeof buf, "\"%04u-%02u-%02u %02u:%02u:%02u\"", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
+        break;
+      }
+      case kPropString: {
+        out += "\"";
+        for (const char16_t* c = static_cast<cPictPropString*>(prop)->value.text; c != nullptr && *c; ++c) {
+          if (*c >= 32 && *c < 127 && *c != '"' && *c != '\\') {
+            out += static_cast<char>(*c);
+          } else {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(*c));
+            out += buf;
+          }
+        }
+        buf[0] = '"';
+        buf[1] = 0;
+        break;
+      }
+      case kPropImage: {
+        cPictBase* im = static_cast<cPictPropImage*>(prop)->GetPicture();
+        std::snprintf(buf, sizeof buf, "{\"width\":%d,\"height\":%d,\"pixels\":%s}", im ? im->GetWidth() : 0,
+                      im ? im->GetHeight() : 0, im && im->HasPixels() ? "true" : "false");
+        break;
+      }
+      default: {
+        auto* raw = static_cast<cPictPropRaw*>(prop);
+        std::snprintf(buf, sizeof buf, "{\"bytes\":%d,\"offset\":%" PRIu64 "}", raw->bytes.count, raw->offset);
+        break;
+      }
+    }
+    out += buf;
+  }
+  return out + "}";
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: pictdump [--fit WxH] [--pam OUT] [--hash] FILE...\n");
+  std::fprintf(stderr, "usage: pictdump [--fit WxH] [--pam OUT] [--hash] [--props] [--page N] FILE...\n");
   return 1;
 }
 
@@ -105,6 +162,8 @@ int main(int argc, char** argv) {
   int32_t fitW = 0, fitH = 0;
   const char* pamPath = nullptr;
   bool hash = false;
+  bool props = false;
+  int32_t page = 0;
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--fit") == 0 && i + 1 < argc) {
@@ -113,6 +172,10 @@ int main(int argc, char** argv) {
       pamPath = argv[++i];
     } else if (std::strcmp(argv[i], "--hash") == 0) {
       hash = true;
+    } else if (std::strcmp(argv[i], "--props") == 0) {
+      props = true;
+    } else if (std::strcmp(argv[i], "--page") == 0 && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%d", &page) != 1 || page < 0) return Usage();
     } else if (argv[i][0] == '-') {
       return Usage();
     } else {
@@ -154,7 +217,7 @@ int main(int argc, char** argv) {
       shown = &fitted;
     } else {
       io.Seek(0);
-      if (!decoder->Load(&io)) {
+      if (page > 0 ? !decoder->LoadImage(&io, page) : !decoder->Load(&io)) {
         std::printf("load: failed\n");
         status = 3;
         continue;
@@ -162,6 +225,11 @@ int main(int argc, char** argv) {
     }
     std::printf("depth: %d\npicture: %dx%d\n", shown->IsHighDepth() ? 16 : 8, shown->GetWidth(), shown->GetHeight());
     PrintProps(*decoder);
+    if (props) {
+      const std::string json = PropsJson(*decoder);
+      std::printf("props: %s\n", json.c_str());
+      if (hash) std::printf("props-fnv64: %016" PRIx64 "\n", Fnv1a(std::vector<uint8_t>(json.begin(), json.end())));
+    }
     if (!shown->HasPixels()) {
       std::printf("pixels: none\n");
       status = 3;
