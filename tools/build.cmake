@@ -57,3 +57,12 @@ add_custom_command(
   COMMENT "Compiling the application's language packs"
   VERBATIM)
 target_sources(${TW_LIB} PRIVATE ${TW_TOOLS_GEN}/app_lang_packs.cpp)
+
+# The installation wizard's pictures, drawn by a script beside its code.
+add_custom_command(
+  OUTPUT ${TW_TOOLS_GEN}/wizard_art.cpp
+  COMMAND ${Python3_EXECUTABLE} ${TW_ROOT}/tools/wizard_art.py ${TW_TOOLS_GEN}/wizard_art.cpp
+  DEPENDS ${TW_ROOT}/tools/wizard_art.py
+  COMMENT "Drawing the installation wizard's pictures"
+  VERBATIM)
+target_sources(${TW_LIB} PRIVATE ${TW_TOOLS_GEN}/wizard_art.cpp)

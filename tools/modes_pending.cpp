@@ -4,5 +4,3 @@
 #include "tools/modes.h"
 
 int32_t RunManagerWindow() { return 1; }
-
-int32_t RunInstallWizard(const char16_t*, const char16_t*, uint32_t) { return 1; }

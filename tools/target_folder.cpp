@@ -30,6 +30,17 @@ int32_t CheckInstallTarget(const char16_t* target, const uint8_t (&digest)[kSha2
   return CheckTargetAncestor(target);
 }
 
+void DefaultInstallFolder(const sInstallContext& context, _guardchar<char16_t>& out) {
+  _guardchar<char16_t> programs;
+  DefaultProgramFolder(programs);
+  const char16_t* folder = context.description.GetString(u"folder");
+  if (folder == nullptr) folder = u"";
+  const int32_t capacity = WideLength(programs.text) + WideLength(folder) + 2;
+  _typebuf<char16_t> text(capacity);
+  FormatW(text.data, capacity, u"%s/%s", programs.text != nullptr ? programs.text : u"", folder);
+  out.Assign(text.data);
+}
+
 namespace {
 
 int32_t RunJob(sInstallContext& context) {
@@ -41,14 +52,9 @@ int32_t RunJob(sInstallContext& context) {
 int32_t InstallSilentToDefaultFolder(sInstallContext& context) {
   if (context.description.GetString(u"pgm") != nullptr) return RunJob(context);
 
-  _guardchar<char16_t> programs;
-  DefaultProgramFolder(programs);
-  const char16_t* folder = context.description.GetString(u"folder");
-  if (folder == nullptr) folder = u"";
-  const int32_t capacity = WideLength(programs.text) + WideLength(folder) + 2;
-  _typebuf<char16_t> pgm(capacity);
-  FormatW(pgm.data, capacity, u"%s/%s", programs.text != nullptr ? programs.text : u"", folder);
-  if (!context.description.SetProgramFolder(context.description.commonTable, pgm.data) ||
+  _guardchar<char16_t> pgm;
+  DefaultInstallFolder(context, pgm);
+  if (!context.description.SetProgramFolder(context.description.commonTable, pgm.text) ||
       !context.description.GetInstallEntries(context.installEntries)) {
     return tw::kStartDamaged;
   }

@@ -19,6 +19,10 @@ struct sInstallContext;
 // else "C:\Program Files"; '/' separators.
 void DefaultProgramFolder(_guardchar<char16_t>& out);
 
+// A first installation's folder: "<default folder>/<package string
+// folder>" (the folder string empty when absent).
+void DefaultInstallFolder(const sInstallContext& context, _guardchar<char16_t>& out);
+
 // The check of one target path against the payload digest it will hold.
 int32_t CheckInstallTarget(const char16_t* target, const uint8_t (&digest)[kSha256Size]);
 

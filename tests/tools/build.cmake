@@ -47,6 +47,19 @@ if(TW_WINDOWS)
   add_dependencies(test_tools_tarnwick_resources_win32 tarnwick)
 endif()
 
+# The wizard's window tests start the marker helper from a run entry and
+# copy the program (its clean copy is the manager).
+if(TW_WINDOWS)
+  add_dependencies(test_tools_wizard_win32 tw_fake_uninstaller tarnwick)
+endif()
+if(TW_WINDOWS)
+  add_dependencies(test_tools_wizard_exe_win32 tarnwick example_hello)
+  set_tests_properties(tools/wizard_exe_win32 PROPERTIES RUN_SERIAL TRUE)
+endif()
+if(TW_WINDOWS)
+  add_dependencies(test_tools_wizard tw_fake_uninstaller tarnwick)
+endif()
+
 # The verb "update" against the tests' own endpoint: the program test runs
 # in a network namespace of its own (tests/tools/update_netns.sh), where the
 # endpoint's host name means loopback. It starts the marker program as the

@@ -3,6 +3,8 @@
 //   exit <n>       ends with exit code n
 //   flood <mb>     writes mb megabytes to its standard output, then 0
 //   read           reads its standard input to its end, then 0
+//   mark <path>    writes "started" to the file at path, then 0 (a
+//                  program the installer's finish page starts)
 #include <windows.h>
 
 #include <cstdlib>
@@ -26,6 +28,14 @@ int main(int argc, char** argv) {
     DWORD got = 0;
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got != 0) {
     }
+    return 0;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "mark") == 0) {
+    HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 3;
+    DWORD written = 0;
+    WriteFile(file, "started", 7, &written, nullptr);
+    CloseHandle(file);
     return 0;
   }
   return 99;
