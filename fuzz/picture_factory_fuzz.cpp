@@ -34,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (static_cast<int64_t>(info.width) * info.height > kPixelLimit) return 0;
+  // A multi-image format loads its first image, whose size may differ from
+  // the reported one (a GIF's logical screen).
+  if (probed->IsMultiImage()) {
+    int32_t w = 0, h = 0;
+    io.Seek(0);
+    if (probed->GetImageInfo(&io, 0, w, h) && static_cast<int64_t>(w) * h > kPixelLimit) return 0;
+  }
   std::unique_ptr<cPictBase> loaded(CreatePicture(&io, nullptr));
   if (loaded != nullptr) {
     Check(loaded->GetFormat() == probed->GetFormat());
