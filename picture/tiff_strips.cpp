@@ -179,6 +179,7 @@ bool cPictTIFF::DecodeJpegStrip(const uint8_t* input, int32_t count, sTiffStripD
   cPictJPEG jpeg;
   jpeg.SetDecodeThumbnails(false);
   cBufWrapperIO io(input, static_cast<uint32_t>(count));
+  if (!cPictJPEG::PlausibleEmbeddedSize(&io, static_cast<uint64_t>(count))) return false;
   if (!jpeg.Load(&io) || !jpeg.HasPixels()) return false;
   const int32_t jw = jpeg.GetWidth(), jh = jpeg.GetHeight();
   // A JPEG narrower than the page or tile would leave the writers reading
