@@ -25,35 +25,11 @@
 #include <vector>
 
 #include "base/memio.h"
+#include "bench/heap_count.h"
 #include "picture/pict_factory.h"
 #include "picture/pict_jpeg.h"
 
-// Heap accounting for the memory measurement: every operator new of the
-// process goes through here (libjpeg-turbo's malloc does not).
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#pragma GCC diagnostic ignored "-Warray-bounds"
-namespace {
-std::atomic<int64_t> gLive{0};
-std::atomic<int64_t> gPeak{0};
-}  // namespace
-
-void* operator new(size_t n) {
-  void* p = std::malloc(n + 16);
-  if (p == nullptr) throw std::bad_alloc();
-  *static_cast<size_t*>(p) = n;
-  const int64_t live = gLive += static_cast<int64_t>(n);
-  int64_t peak = gPeak.load();
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
-  }
-  return static_cast<char*>(p) + 16;
-}
-void operator delete(void* p) noexcept {
-  if (p == nullptr) return;
-  char* base = static_cast<char*>(p) - 16;
-  gLive -= static_cast<int64_t>(*reinterpret_cast<size_t*>(base));
-  std::free(base);
-}
-void operator delete(void* p, size_t) noexcept { operator delete(p); }
+using twbench::Median;
 
 namespace {
 
@@ -176,11 +152,6 @@ double ThreadSeconds() {
   return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 // libjpeg-turbo decides per thread, on its first use, whether to use SIMD:
 // each timing runs on a fresh thread with the variable set or not.
 double TimeTurbo(const std::vector<uint8_t>& file, bool simd) {
@@ -223,11 +194,11 @@ void CompareAlternating() {
 void MeasureFittedPeak() {
   const std::vector<uint8_t> file = EncodePhoto(8000, 8000, false);
   cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
-  const int64_t before = gLive.load();
-  gPeak.store(before);
+  // Heap peak through operator new (bench/heap_count.h).
+  const int64_t before = twbench::StartHeapPeak();
   cPictDummy fitted;
   const int32_t r = LoadPictureFitted(&io, &fitted, 256, 256);
-  const int64_t peak = gPeak.load() - before;
+  const int64_t peak = twbench::HeapPeak() - before;
   std::printf("fitted load of a 64-megapixel baseline JPEG (8000x8000, %zu bytes) into 256x256: result %d, "
               "%dx%d, peak heap %.2f MB (goal below 32 MB)\n",
               file.size(), r, fitted.GetWidth(), fitted.GetHeight(), peak / 1048576.0);

@@ -20,38 +20,12 @@
 #include <vector>
 
 #include "base/memio.h"
+#include "bench/heap_count.h"
 #include "picture/pict_factory.h"
 #include "picture/pict_png.h"
 #include "tests/support/png_writer.h"
 
-// Heap accounting for the memory measurement: every operator new of the
-// process goes through here.
-// The size sits in a 16-byte header; GCC cannot see that the pointer freed
-// is the one malloc gave.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#pragma GCC diagnostic ignored "-Warray-bounds"
-namespace {
-std::atomic<int64_t> gLive{0};
-std::atomic<int64_t> gPeak{0};
-}  // namespace
-
-void* operator new(size_t n) {
-  void* p = std::malloc(n + 16);
-  if (p == nullptr) throw std::bad_alloc();
-  *static_cast<size_t*>(p) = n;
-  const int64_t live = gLive += static_cast<int64_t>(n);
-  int64_t peak = gPeak.load();
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
-  }
-  return static_cast<char*>(p) + 16;
-}
-void operator delete(void* p) noexcept {
-  if (p == nullptr) return;
-  char* base = static_cast<char*>(p) - 16;
-  gLive -= static_cast<int64_t>(*reinterpret_cast<size_t*>(base));
-  std::free(base);
-}
-void operator delete(void* p, size_t) noexcept { operator delete(p); }
+using twbench::Median;
 
 namespace {
 
@@ -160,11 +134,6 @@ double Seconds(const std::chrono::steady_clock::time_point& a) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 void CompareAlternating() {
   constexpr int kRuns = 9;
   const struct {
@@ -196,14 +165,14 @@ void CompareAlternating() {
 void MeasureFittedPeak() {
   const std::vector<uint8_t>& file = Files().rgb;
   cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
-  const int64_t before = gLive.load();
-  gPeak.store(before);
+  // Heap peak through operator new (bench/heap_count.h).
+  const int64_t before = twbench::StartHeapPeak();
   int32_t r;
   {
     cPictDummy dest;
     r = LoadPictureFitted(&io, &dest, 256, 256);
   }
-  const double peakMiB = static_cast<double>(gPeak.load() - before) / (1 << 20);
+  const double peakMiB = static_cast<double>(twbench::HeapPeak() - before) / (1 << 20);
   std::printf("LoadPictureFitted 4000x3000 RGB8 PNG (%.1f MiB file) into 256x256: result %d, heap peak %.2f MiB "
               "(goal below 32 MiB; zlib's own ~44 KiB not counted)\n",
               static_cast<double>(file.size()) / (1 << 20), r, peakMiB);

@@ -59,11 +59,11 @@ def package(sections, fmt=1):
 
 
 def main():
-    tables = (b"\x06" + entry("folder", "C:/P") + entry("app", "Tool") + b"\x00" +
+    tables = (b"\x06" + entry("folder", "P") + entry("app", "Tool") + b"\x00" +
               b"\x07" + b"\x00" + entry("name", "Name") + b"\x00" + b"\x02" + entry("name", "Nom") + b"\x00" + b"\xff")
     menu = b"\x03\x01" + s("name") + s("pgm") + s("a.exe") + s("") + s("folder") + s("a.ico") + s("app") + b"\x01\x00"
     install = (b"\x04\x01" + struct.pack("<II", 0, 0x03070504) + s("pgm") + s("bin/a.exe") + b"\x00\x02\xff" +
-               b"\x01" + struct.pack("<II", 1, 0x01080808) + s("folder") + s("b.txt") + b"\xff\x00")
+               b"\x01" + struct.pack("<II", 1, 0x01080808) + s("pgm") + s("doc/b.txt") + b"\xff\x00")
     run = b"\x05\x01\x01" + s("name") + s("pgm") + s("a.exe") + s("") + b"\x00"
     settings = b"\x08\x01" + struct.pack("<H", 3) + b"k/v" + struct.pack("<H", 2) + b"\x01\x02" + b"\x01\x01\x00x\x00\x00\x00"
     deprecated = b"\x0c\x01" + s("oldtool") + struct.pack("<H", 0xFFFF) + b"\x00"

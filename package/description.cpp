@@ -35,7 +35,50 @@ T* AppendTo(cSimpleList<T>& list) {
   }
 }
 
+// Windows refuses these in names; a package has no use for them.
+bool IsForbiddenInName(char16_t c) {
+  return c < 0x20 || c == u':' || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*';
+}
+
+bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+// A "folder" text of table, when it has one, must be a contained path.
+bool FolderTextContained(const tPkgStringTable& table) {
+  const _guardchar<char16_t>* folder = table.Find(KeyOf(u"folder"));
+  return folder == nullptr || IsContainedRelativePath(folder->text);
+}
+
 }  // namespace
+
+bool IsContainedRelativePath(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return false;
+  const char16_t* start = path;
+  for (const char16_t* p = path;; ++p) {
+    if (*p != 0 && !IsSeparator(*p)) {
+      if (IsForbiddenInName(*p)) return false;
+      continue;
+    }
+    // One component: [start, p).
+    if (p == start) return false;
+    const char16_t last = p[-1];
+    if (last == u'.' || last == u' ') return false;  // also "." and ".."
+    if (*p == 0) return true;
+    start = p + 1;
+  }
+}
+
+bool cSOPKGDescription::CheckInstallPaths() const {
+  for (auto* n = installList.head; n != nullptr; n = n->next)
+    if (!IsProgramKey(n->value.folderKey.text) || !IsContainedRelativePath(n->value.relativePath.text)) return false;
+  const cPackedKey program = KeyOf(u"pgm");
+  if (commonTable.Find(program) != nullptr || !FolderTextContained(commonTable)) return false;
+  for (auto* n = languageTables.First(); n != nullptr; n = tPkgLanguageTables::Next(n)) {
+    const tPkgStringTable* table = n->value.get();
+    if (table == nullptr) continue;
+    if (table->Find(program) != nullptr || !FolderTextContained(*table)) return false;
+  }
+  return true;
+}
 
 cSOPKGDescription::cSOPKGDescription() = default;
 cSOPKGDescription::~cSOPKGDescription() = default;

@@ -16,6 +16,10 @@
 //  d. One thread at a time uses a description.
 //  e. The three documents keep their compiled bytes (which the writer
 //     stores) and a loader filled from them by the reader.
+//  f. Packages are hostile input (they also arrive by update download): a
+//     package may only place files inside the program folder. The reader
+//     refuses, and the writer does not write, a description that breaks
+//     CheckInstallPaths.
 #pragma once
 
 #include <cstdint>
@@ -129,6 +133,13 @@ struct sDeprecatedEntry {
   uint16_t version = 0;
 };
 
+// Whether path is a relative path that stays below the folder it is joined
+// to: not empty; components split at '/' and '\\', none of them empty, "."
+// or ".." or ending in '.' or ' ' (Windows drops those, so "... " could
+// stand for ".."); no ':' (drives, streams), control characters or
+// <>"|?*. Null is not.
+bool IsContainedRelativePath(const char16_t* path);
+
 class cSOPKGDescription {
 public:
   cSOPKGDescription();
@@ -164,6 +175,12 @@ public:
   // table (also when there is none); otherwise false with the first language
   // in ascending order whose table lacks it.
   bool CheckStringKey(const char16_t* key, int32_t& missingLanguage) const;
+
+  // Rule f: every install entry lies below "pgm" on a contained relative
+  // path; the package defines no "pgm" of its own in any table (the one
+  // chosen at installation must win); a "folder" text (the default folder's
+  // name) is a contained relative path in every table that has one.
+  bool CheckInstallPaths() const;
 
   // Clears list, then appends every language id in ascending order.
   void GetLanguages(cSimpleList<int32_t>& list) const;

@@ -218,7 +218,8 @@ bool CheckEnd(const cSOPKGDescription& d, bool hasIcon) {
   }
   for (auto* n = d.runList.head; n != nullptr; n = n->next)
     if (!ok(n->value.captionKey) || !ok(n->value.folderKey)) return false;
-  return true;
+  // Files only inside the program folder: a package may come from anywhere.
+  return d.CheckInstallPaths();
 }
 
 bool ReadSections(cSOPKGDescription& d, cPkgInput& in) {

@@ -153,7 +153,8 @@ bool WriteStringTable(cFileIOTarget* stream, const tPkgStringTable& table) {
 }
 
 bool cSOPKGDescription::Write(cFileIOTarget* target) const {
-  if (target == nullptr) return false;
+  // A package that the reader would refuse is not written at all.
+  if (target == nullptr || !CheckInstallPaths()) return false;
   if (!target->WriteExact(kPackageMagic, sizeof kPackageMagic)) return false;
   try {
     _typebuf<char> sections;

@@ -172,6 +172,12 @@ int32_t BuildSetupWith(const tScenarioCompiler& compile, const char16_t* targetP
               docError.line + 1, docError.column + 1, docError.message.text ? docError.message.text : "");
   }
   if (code != 0) return 1;
+  // Installed files stay inside the program folder (description.h, rule f).
+  if (!description.CheckInstallPaths()) {
+    log.Print("(e) Every installed file must lie below $pgm, without \"..\" or an absolute path; "
+              "\"pgm\" cannot be defined and \"folder\" must be a relative path!\n");
+    return 1;
+  }
 
   cFileIO programIn;
   if (programFile != nullptr && *programFile != 0) {

@@ -5,12 +5,16 @@
 #include <new>
 
 #include "picture/pict_dib.h"
+#include "picture/pict_gif.h"
+#include "picture/pict_icns.h"
+#include "picture/pict_ico.h"
 #include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
 #include "picture/pict_ppm.h"
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
+#include "picture/pict_xpm.h"
 
 namespace {
 
@@ -29,13 +33,13 @@ bool DetectBmp(cFileIOTarget* stream, sPictInfo* info) {
 constexpr sPictProbe kProbes[] = {
     {kPictFormatJPEG, &cPictJPEG::Detect, &Make<cPictJPEG>},
     {kPictFormatPNG, &cPictPNG::Detect, &Make<cPictPNG>},
-    {kPictFormatGIF, nullptr, nullptr},
+    {kPictFormatGIF, &cPictGIF::Detect, &Make<cPictGIF>},
     {kPictFormatBMP, &DetectBmp, &Make<cPictBMP>},
     {kPictFormatDIB, &cPictDIB::Detect, &Make<cPictDIB>},
-    {kPictFormatICO, nullptr, nullptr},
+    {kPictFormatICO, &cPictICO::Detect, &Make<cPictICO>},
     {kPictFormatJP2, nullptr, nullptr},
     {kPictFormatJ2K, nullptr, nullptr},
-    {kPictFormatICNS, nullptr, nullptr},
+    {kPictFormatICNS, &cPictICNS::Detect, &Make<cPictICNS>},
     {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
     {kPictFormatMRW, nullptr, nullptr},
     {kPictFormatRWL, nullptr, nullptr},
@@ -60,7 +64,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatDICOM, nullptr, nullptr},
     {kPictFormatDICOMLegacy, nullptr, nullptr},
     {kPictFormatJBIG2, nullptr, nullptr},
-    {kPictFormatXPM, nullptr, nullptr},
+    {kPictFormatXPM, &cPictXPM::Detect, &Make<cPictXPM>},
 };
 static_assert(sizeof(kProbes) / sizeof(kProbes[0]) == 34);
 

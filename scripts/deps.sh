@@ -22,8 +22,14 @@ packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
 packages+=(xvfb xauth fonts-wine fonts-wqy-microhei)
 # An independent reader of the shortcut files the program writes.
 packages+=(liblnk-utils)
+# The update-mode program test's own network and mount namespaces (unshare,
+# mount --bind).
+packages+=(util-linux mount)
 # The installer benchmark's peer: NSIS installers built with makensis.
 packages+=(nsis)
+# Independent encoders and decoders of the picture formats the oracle tests
+# compare with: netpbm and ImageMagick (GIF, XPM), icotool, icns2png.
+packages+=(netpbm imagemagick icoutils icnsutils)
 # Independent TIFF and EXIF writers and readers for the TIFF decoder's
 # agreement tests and its benchmark peer (libtiff).
 packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw libraw-bin python3-tifffile)

@@ -30,21 +30,19 @@ void FormatRunCommand(const sRunEntryRecord& entry, _guardchar<char16_t>& out) {
   out.Assign(command.data);
 }
 
-namespace {
-
-// "<prefix>/<name>" or "<prefix>/<name><index>" for index >= 0.
-struct cKeyName {
-  _typebuf<char> text;
-  cKeyName(const char* prefix, const char* name, int64_t index = -1)
-      : text(static_cast<int32_t>(std::strlen(prefix) + std::strlen(name)) + 32) {
-    if (index < 0) {
-      FormatA(text.data, text.count, "%s/%s", prefix, name);
-    } else {
-      FormatA(text.data, text.count, "%s/%s%lld", prefix, name, static_cast<long long>(index));
-    }
+cKeyName::cKeyName(const char* prefix, const char* name, int64_t index) {
+  if (prefix == nullptr) prefix = "";
+  if (name == nullptr) name = "";
+  // Room for the '/', an index of up to 20 digits and the terminator.
+  text.Reallocate(static_cast<int32_t>(std::strlen(prefix) + std::strlen(name)) + 32);
+  if (index < 0) {
+    FormatA(text.data, text.count, "%s/%s", prefix, name);
+  } else {
+    FormatA(text.data, text.count, "%s/%s%lld", prefix, name, static_cast<long long>(index));
   }
-  operator const char*() const { return text.data; }
-};
+}
+
+namespace {
 
 void SetText(cApplicationConfig* store, const char* key, const char16_t* text) {
   store->SetString(key, text != nullptr ? text : u"", -1);

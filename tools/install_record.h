@@ -19,6 +19,7 @@
 
 #include <cstdint>
 
+#include "base/buffers.h"
 #include "base/guardchar.h"
 
 class cApplicationConfig;
@@ -58,6 +59,15 @@ struct sInstallRecordData {
 
 // "install/<codename in UTF-8>" into out.
 void FormatInstallKey(const char16_t* codename, _guardchar<char>& out);
+
+// A key's name below a prefix: "<prefix>/<name>", or "<prefix>/<name><index>"
+// for index >= 0 (the numbered keys "file0", "shortc1", ...). Null prefix or
+// name count as empty.
+struct cKeyName {
+  cKeyName(const char* prefix, const char* name, int64_t index = -1);
+  operator const char*() const { return text.data; }
+  _typebuf<char> text;
+};
 
 // Writes the keys above under keyPrefix and "lang/current" into store, in
 // the order listed. Single failures are ignored; the store is not saved and

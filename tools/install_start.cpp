@@ -15,6 +15,7 @@
 #include "gui/language.h"
 #include "package/payload.h"
 #include "tools/install_context.h"
+#include "tools/install_record.h"
 #include "tools/installed_product.h"
 #include "tools/modes.h"
 #include "tools/target_folder.h"
@@ -28,21 +29,6 @@ sInstallContext::sInstallContext() {
 namespace {
 
 bool StartsWithDotSlash(const char16_t* path) { return path[0] == u'.' && path[1] == u'/'; }
-
-// "install/<codename>/<name>" or with the index appended.
-struct cRecordKey {
-  _typebuf<char> text;
-  cRecordKey(const char* codename, const char* name, int64_t index = -1)
-      : text(static_cast<int32_t>(std::strlen(codename) + std::strlen(name)) + 40) {
-    if (index < 0) {
-      FormatA(text.data, text.count, "install/%s/%s", codename, name);
-    } else {
-      FormatA(text.data, text.count, "install/%s/%s%lld", codename, name,
-              static_cast<long long>(index));
-    }
-  }
-  operator const char*() const { return text.data; }
-};
 
 cPackedKey LowerKey(const char16_t* path) {
   _guardchar<char16_t> original(path);
@@ -80,14 +66,14 @@ bool HashFile(const char16_t* path, uint8_t (&digest)[kSha256Size]) {
 
 // Steps 6 and 7: the earlier installation's files and shortcuts.
 int32_t ReadEarlierFiles(sInstallContext& context, cApplicationConfig* store) {
-  const char* codename = context.codenameUtf8.text;
+  const cKeyName record("install", context.codenameUtf8.text);
   uint64_t count = 0;
-  if (!store->GetInt64(cRecordKey(codename, "files"), count) || count == 0) {
+  if (!store->GetInt64(cKeyName(record, "files"), count) || count == 0) {
     return tw::kStartRecordDamaged;
   }
   for (uint64_t i = 0; i < count; ++i) {
     _guardchar<char16_t> path;
-    if (!store->GetString(cRecordKey(codename, "file", static_cast<int64_t>(i)), path)) {
+    if (!store->GetString(cKeyName(record, "file", static_cast<int64_t>(i)), path)) {
       return tw::kStartRecordDamaged;
     }
     const int kind = GetPathKind(path.text);
@@ -105,10 +91,10 @@ int32_t ReadEarlierFiles(sInstallContext& context, cApplicationConfig* store) {
   }
 
   uint64_t shortcuts = 0;
-  if (!store->GetInt64(cRecordKey(codename, "shortc"), shortcuts)) shortcuts = 0;
+  if (!store->GetInt64(cKeyName(record, "shortc"), shortcuts)) shortcuts = 0;
   for (uint64_t i = 0; i < shortcuts; ++i) {
     _guardchar<char16_t> path;
-    if (!store->GetString(cRecordKey(codename, "shortc", static_cast<int64_t>(i)), path)) {
+    if (!store->GetString(cKeyName(record, "shortc", static_cast<int64_t>(i)), path)) {
       return tw::kStartRecordDamaged;
     }
     const int kind = GetPathKind(path.text);
@@ -157,17 +143,9 @@ int32_t CompareEntries(sInstallContext& context, bool& anyChanged) {
       } else if (kind != tw::kPathMissing) {
         return tw::kStartObjectInTheWay;
       } else {
-        switch (ProbeTargetAncestor(target)) {
-          case 0:
-            context.errorPath.Assign(nullptr);
-            break;
-          case 2:
-            return tw::kStartObjectInTheWay;
-          case 3:
-            return tw::kStartNotWritable;
-          default:
-            return tw::kStartNoFolder;
-        }
+        const int32_t code = CheckTargetAncestor(target);
+        if (code != 0) return code;
+        context.errorPath.Assign(nullptr);
       }
     }
     if (!IsEntryUnchanged(entry)) anyChanged = true;
@@ -229,15 +207,15 @@ int32_t PreInstallCheck(sInstallContext& context) {
     WideToUtf8(codename, context.codenameUtf8, -1);
   }
   cApplicationConfig* store = context.store;
-  const char* utf8 = context.codenameUtf8.text;
+  const cKeyName record("install", context.codenameUtf8.text);
 
   uint64_t installed = 0;
-  const bool update = store != nullptr && store->GetInt64(cRecordKey(utf8, "ver"), installed);
+  const bool update = store != nullptr && store->GetInt64(cKeyName(record, "ver"), installed);
   if (update) {
     context.installedVersion = installed;
     if (installed > context.packageVersion) return tw::kStartNewerInstalled;
     _guardchar<char16_t> folder;
-    if (!store->GetString(cRecordKey(utf8, "path"), folder) || folder.text == nullptr ||
+    if (!store->GetString(cKeyName(record, "path"), folder) || folder.text == nullptr ||
         *folder.text == 0 || GetPathKind(folder.text) != tw::kPathDirectory) {
       return tw::kStartFolderGone;
     }
@@ -291,6 +269,19 @@ int32_t ProbeTargetAncestor(const char16_t* path) {
     if (kind == tw::kPathMissing) continue;
     if (kind == tw::kPathDirectory) return IsPathWritable(text.text) ? 0 : 3;
     return 2;
+  }
+}
+
+int32_t CheckTargetAncestor(const char16_t* path) {
+  switch (ProbeTargetAncestor(path)) {
+    case 0:
+      return 0;
+    case 2:
+      return tw::kStartObjectInTheWay;
+    case 3:
+      return tw::kStartNotWritable;
+    default:
+      return tw::kStartNoFolder;
   }
 }
 

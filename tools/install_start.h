@@ -57,6 +57,9 @@ int32_t PreInstallCheck(sInstallContext& context);
 // user cannot write to; 1 when nothing above it exists, for an empty path
 // and for a path at which something exists.
 int32_t ProbeTargetAncestor(const char16_t* path);
+// The same as a target check code (target_folder.h): 0 for a writable
+// folder, kStartObjectInTheWay, kStartNotWritable or kStartNoFolder.
+int32_t CheckTargetAncestor(const char16_t* path);
 
 // RunSilentInstall on a prepared context (program path, package path and
 // offset set; tests also set the store): load, first language, check, then

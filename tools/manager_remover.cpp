@@ -1,6 +1,8 @@
 // The software manager remover. See manager_remover.h.
 #include "tools/manager_remover.h"
 
+#include <iterator>
+
 #include "base/app_config.h"
 #include "base/paths.h"
 #include "gui/app.h"
@@ -23,7 +25,6 @@ const char kSelfDeleteScript[] =
 namespace {
 
 constexpr int32_t kFormWidth = 350, kFormHeight = 110;
-constexpr uint32_t kStatusColour = 0x655654, kWhite = 0xFFFFFF;
 
 enum : int32_t {
   kTextTitle = 0,
@@ -36,11 +37,6 @@ enum : int32_t {
   kTextScriptFailed = 7,
 };
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 bool AnyChild(const char* key, void* user) {
   if (key == nullptr || key[0] == 0) return true;
   *static_cast<bool*>(user) = true;
@@ -51,81 +47,29 @@ bool AnyChild(const char* key, void* user) {
 
 // ---- Form -------------------------------------------------------------------
 
-cRemoverUI::cRemoverUI(cApplicationConfig* store, const char16_t* fallbackPath)
-    : job_(new cRemoverJob(this, store, fallbackPath)) {}
+namespace {
 
-cRemoverUI::~cRemoverUI() {
-  // The job sends to this form: it must be gone before the form is.
-  delete job_;
+constexpr cStatusJobForm::sOutcome kOutcomes[] = {
+    {tw::kRemoveDeleted, cStatusJobForm::kInfoMessage, kTextRemoved, 1},
+    {tw::kRemovePackagesLeft, cStatusJobForm::kErrorMessage, kTextPackagesLeft, 2},
+    {tw::kRemoveInvalidObject, cStatusJobForm::kErrorMessage, kTextInvalidObject, 2},
+    {tw::kRemoveScheduled, cStatusJobForm::kInfoMessage, kTextScheduled, 1},
+    {tw::kRemoveScriptFailed, cStatusJobForm::kErrorMessage, kTextScriptFailed, 2},
+};
+
+constexpr cStatusJobForm::sSetup kSetup = {9, 10, kOutcomes, static_cast<int32_t>(std::size(kOutcomes)), 2};
+
+}  // namespace
+
+cRemoverUI::cRemoverUI(cApplicationConfig* store, const char16_t* fallbackPath) : cStatusJobForm(kSetup) {
+  AdoptJob(new cRemoverJob(this, store, fallbackPath));
 }
 
-void cRemoverUI::OnCreate() {
-  cCustomForm::OnCreate();
-  cPanelChild* client = GetClientPanel();
-  client->AddChild(&status_, 0, 0, 340, 16, 0);
-  status_.SetColours(kStatusColour, kWhite, kWhite);
-  status_.SetLabelText(Text(this, kTextStatus), 0, false);
-  // Nothing was done without the job: not a success.
-  if (job_ == nullptr || !job_->Start()) EndModal(2);
-}
-
-bool cRemoverUI::CanClose() { return job_ == nullptr || !job_->IsRunning(); }
-
-bool cRemoverUI::OnAction(cChildElement* sender, cChildAction* action) {
-  if (action == nullptr || sender != this) return cCustomForm::OnAction(sender, action);
-  switch (action->kind) {
-    case 8: {
-      int32_t endCode = 2;
-      switch (static_cast<cProgressAction*>(action)->result) {
-        case tw::kRemoveDeleted:
-          ShowInfoMessage(this, Text(this, kTextRemoved), nullptr);
-          endCode = 1;
-          break;
-        case tw::kRemovePackagesLeft:
-          ShowErrorMessage(this, Text(this, kTextPackagesLeft), nullptr);
-          break;
-        case tw::kRemoveInvalidObject:
-          ShowErrorMessage(this, Text(this, kTextInvalidObject), nullptr);
-          break;
-        case tw::kRemoveScheduled:
-          ShowInfoMessage(this, Text(this, kTextScheduled), nullptr);
-          endCode = 1;
-          break;
-        case tw::kRemoveScriptFailed:
-          ShowErrorMessage(this, Text(this, kTextScriptFailed), nullptr);
-          break;
-        default:
-          break;
-      }
-      EndModal(endCode);
-      return true;
-    }
-    case 9: {
-      auto* confirm = static_cast<cConfirmAction*>(action);
-      *confirm->answer = AskQuestion(this, Text(this, confirm->index), nullptr) ? 1 : 0;
-      return true;
-    }
-    case 10: {
-      auto* apply = static_cast<cApplyLanguageAction*>(action);
-      *apply->ok = ApplyLanguage(apply->id);
-      return true;
-    }
-    default:
-      return cCustomForm::OnAction(sender, action);
-  }
-}
+cRemoverUI::~cRemoverUI() { DeleteJob(); }
 
 // ---- Job ----------------------------------------------------------------------
 
 cRemoverJob::~cRemoverJob() { cJob::Stop(kStopTimeoutMs); }
-
-void cRemoverJob::OnFinished(int32_t result) { form_->PostAction(new cRemoverUI::cProgressAction(result)); }
-
-bool cRemoverJob::ApplyLanguageOnForm(int32_t id) {
-  bool ok = false;
-  form_->SendAction(new cRemoverUI::cApplyLanguageAction(id, &ok));
-  return ok;
-}
 
 int32_t cRemoverJob::Run() {
   SleepMs(500);  // the form is shown first
@@ -137,9 +81,7 @@ int32_t cRemoverJob::Run() {
   store_->EnumKeys("install", AnyChild, &anyPackage);
   if (anyPackage) return tw::kRemovePackagesLeft;
 
-  uint8_t answer = 0;  // an unanswered question is a no
-  form_->SendAction(new cRemoverUI::cConfirmAction(&answer, kTextQuestion));
-  if (answer != 1) return tw::kRemoveDeclined;
+  if (!Confirm(kTextQuestion)) return tw::kRemoveDeclined;
 
   _guardchar<char16_t> shortcut;
   if (store_->GetString(tw::kKeyInstallerShortcut, shortcut) && !shortcut.IsEmpty())
@@ -161,6 +103,17 @@ int32_t cRemoverJob::Run() {
   // A script that cannot do its work leaves the manager in place: say so.
   if (!path.IsEmpty() && !ScheduleSelfDelete(path.text)) return tw::kRemoveScriptFailed;
   return tw::kRemoveScheduled;
+}
+
+bool ScheduleSelfDelete(const char16_t* path) {
+  if (path == nullptr || path[0] == 0) return true;
+  const int kind = GetPathKind(path);
+  if (kind == tw::kPathMissing) return true;
+  if (kind != tw::kPathFile) return false;
+
+  _guardchar<char16_t> temp;
+  if (!GetTempFolder(temp) || temp.IsEmpty()) return false;
+  return StartSelfDeleteScript(path, temp);
 }
 
 // ---- Entry ----------------------------------------------------------------------

@@ -10,9 +10,7 @@
 #include <cstdint>
 
 #include "base/guardchar.h"
-#include "base/job.h"
-#include "gui/custom_form.h"
-#include "gui/static_element.h"
+#include "tools/status_form.h"
 
 class cApplicationConfig;
 struct sLangSections;
@@ -31,61 +29,27 @@ enum : int32_t {
 
 class cRemoverJob;
 
-class cRemoverUI : public cCustomForm {
+// Its question is sent as cConfirmAction kind 9 and the language switch as
+// cApplyLanguageAction kind 10 (tools/status_form.h).
+class cRemoverUI : public cStatusJobForm {
 public:
-  // Posted by the job: its result.
-  class cProgressAction : public cChildAction {
-  public:
-    explicit cProgressAction(int32_t code) : cChildAction(8), result(code) {}
-    int32_t result;
-  };
-  // Sent: *answer := 1 when the question with text index is answered yes.
-  class cConfirmAction : public cSentChildAction {
-  public:
-    cConfirmAction(uint8_t* answerByte, int32_t textIndex)
-        : cSentChildAction(9), answer(answerByte), index(textIndex) {}
-    uint8_t* answer;
-    int32_t index;
-  };
-  // Sent: switch the interface language on the UI thread; *ok := success.
-  class cApplyLanguageAction : public cSentChildAction {
-  public:
-    cApplyLanguageAction(int32_t languageId, bool* result)
-        : cSentChildAction(10), id(languageId), ok(result) {}
-    int32_t id;
-    bool* ok;
-  };
-
   // store borrowed; fallbackPath: the manager's path when none is installed
   // at the standard place (the running copy's own path).
   cRemoverUI(cApplicationConfig* store, const char16_t* fallbackPath);
   ~cRemoverUI() override;
 
-  void OnCreate() override;
-  bool OnAction(cChildElement* sender, cChildAction* action) override;
-  bool CanClose() override;
   const char16_t* LangSectionKey() override { return u"pkgm::rem"; }
-
-  cStaticElement& StatusLabel() { return status_; }
-
-private:
-  cStaticElement status_;
-  cRemoverJob* job_;
 };
 
-class cRemoverJob : public cJob {
+class cRemoverJob : public cStatusFormJob {
 public:
   cRemoverJob(cRemoverUI* form, cApplicationConfig* store, const char16_t* fallbackPath)
-      : form_(form), store_(store), fallbackPath_(fallbackPath) {}
+      : cStatusFormJob(form), store_(store), fallbackPath_(fallbackPath) {}
   ~cRemoverJob() override;
 
   int32_t Run() override;
-  void OnFinished(int32_t result) override;
 
 private:
-  bool ApplyLanguageOnForm(int32_t id);
-
-  cRemoverUI* form_;
   cApplicationConfig* store_;
   _guardchar<char16_t> fallbackPath_;
 };
@@ -106,6 +70,9 @@ bool RunRemoveManagerWith(cApplicationConfig* store, const sLangSections& sectio
 // Windows: "<temp>/spm*.tmp.cmd", run by the system folder's cmd.exe.
 // Natively a shell script stands in for it.
 bool ScheduleSelfDelete(const char16_t* path);
+// Its platform half, once a file stands at path: writes the script into the
+// temporary folder temp (which it may rewrite) and starts it hidden.
+bool StartSelfDeleteScript(const char16_t* path, _guardchar<char16_t>& temp);
 
 // The script's exact text (Windows), CR LF line ends.
 extern const char kSelfDeleteScript[];

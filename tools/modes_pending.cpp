@@ -6,5 +6,3 @@
 int32_t RunManagerWindow() { return 1; }
 
 int32_t RunInstallWizard(const char16_t*, const char16_t*, uint32_t) { return 1; }
-
-int32_t RunUpdateMode(const char16_t*, bool) { return 1; }

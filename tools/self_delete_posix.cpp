@@ -32,14 +32,7 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-bool ScheduleSelfDelete(const char16_t* path) {
-  if (path == nullptr || path[0] == 0) return true;
-  const int kind = GetPathKind(path);
-  if (kind == tw::kPathMissing) return true;
-  if (kind != tw::kPathFile) return false;
-
-  _guardchar<char16_t> temp;
-  if (!GetTempFolder(temp) || temp.IsEmpty()) return false;
+bool StartSelfDeleteScript(const char16_t* path, _guardchar<char16_t>& temp) {
   std::string name = Utf8(temp.text) + "/spmXXXXXX";
   const int fd = mkstemp(name.data());
   if (fd < 0) return false;

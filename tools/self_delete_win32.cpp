@@ -34,14 +34,7 @@ bool SystemCmdPath(_guardchar<char16_t>& out) {
 
 }  // namespace
 
-bool ScheduleSelfDelete(const char16_t* path) {
-  if (path == nullptr || path[0] == 0) return true;
-  const int kind = GetPathKind(path);
-  if (kind == tw::kPathMissing) return true;
-  if (kind != tw::kPathFile) return false;
-
-  _guardchar<char16_t> temp;
-  if (!GetTempFolder(temp) || temp.IsEmpty()) return false;
+bool StartSelfDeleteScript(const char16_t* path, _guardchar<char16_t>& temp) {
   Backslashes(temp.text);
   wchar_t tempName[MAX_PATH + 1];
   // Creates the empty file "spm*.tmp", which stays; the script is beside it.

@@ -27,16 +27,7 @@ int32_t CheckInstallTarget(const char16_t* target, const uint8_t (&digest)[kSha2
     return std::memcmp(found, digest, kSha256Size) == 0 ? 0 : tw::kStartForeignFile;
   }
   if (kind != tw::kPathMissing) return tw::kStartObjectInTheWay;
-  switch (ProbeTargetAncestor(target)) {
-    case 0:
-      return 0;
-    case 2:
-      return tw::kStartObjectInTheWay;
-    case 3:
-      return tw::kStartNotWritable;
-    default:
-      return tw::kStartNoFolder;
-  }
+  return CheckTargetAncestor(target);
 }
 
 namespace {

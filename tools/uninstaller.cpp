@@ -2,6 +2,7 @@
 #include "tools/uninstaller.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "base/app_config.h"
 #include "base/buffers.h"
@@ -15,6 +16,7 @@
 #include "gui/language.h"
 #include "gui/window_maker.h"
 #include "tools/app_language.h"
+#include "tools/install_record.h"
 #include "tools/installed_product.h"
 #include "tools/lang_selection.h"
 #include "tools/modes.h"
@@ -23,7 +25,6 @@
 namespace {
 
 constexpr int32_t kFormWidth = 350, kFormHeight = 110;
-constexpr uint32_t kStatusColour = 0x655654, kWhite = 0xFFFFFF;
 constexpr int32_t kHighestLanguage = 12;
 constexpr uint32_t kPollMs = 100;
 
@@ -42,41 +43,17 @@ enum : int32_t {
   kTextCancelled = 11,
 };
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
-// "<prefix>/<name>" into out.
-void SubKey(const char* prefix, const char* name, _guardchar<char>& out) {
-  const int32_t capacity = static_cast<int32_t>(std::strlen(prefix) + std::strlen(name)) + 2;
-  _typebuf<char> key(capacity);
-  FormatA(key.data, capacity, "%s/%s", prefix, name);
-  out.Assign(key.data);
-}
-
-// "<prefix>/<name><index>" into out.
-void IndexedKey(const char* prefix, const char* name, int64_t index, _guardchar<char>& out) {
-  const int32_t capacity = static_cast<int32_t>(std::strlen(prefix) + std::strlen(name)) + 24;
-  _typebuf<char> key(capacity);
-  FormatA(key.data, capacity, "%s/%s%lld", prefix, name, static_cast<long long>(index));
-  out.Assign(key.data);
-}
-
 // The recorded paths "<prefix>/<name>0" ... that name existing files, for
 // the count in "<prefix>/<countName>". The count is only what the record says:
 // the walk ends at the first index that has no key, so a damaged or forged
 // count cannot keep it going.
 void ReadRecordedFiles(cApplicationConfig* store, const char* prefix, const char* countName, const char* name,
                        cSimpleList<_guardchar<char16_t>>& out) {
-  _guardchar<char> key;
-  SubKey(prefix, countName, key);
   uint64_t count = 0;
-  if (!store->GetInt64(key.text, count)) count = 0;
+  if (!store->GetInt64(cKeyName(prefix, countName), count)) count = 0;
   for (uint64_t i = 0; i < count; ++i) {
-    IndexedKey(prefix, name, static_cast<int64_t>(i), key);
     _guardchar<char16_t> path;
-    if (!store->GetString(key.text, path)) break;
+    if (!store->GetString(cKeyName(prefix, name, static_cast<int64_t>(i)), path)) break;
     if (GetPathKind(path.text) == tw::kPathFile) out.Append(std::move(path));
   }
 }
@@ -92,69 +69,36 @@ void BackupPath(const char16_t* path, _guardchar<char16_t>& out) {
 
 // ---- Form -------------------------------------------------------------------
 
-cUninstallInitUI::cUninstallInitUI(sUninstallRequest* request)
-    : request_(request), job_(new cUninstallInitJob(this, request)) {}
+namespace {
 
-cUninstallInitUI::~cUninstallInitUI() {
-  // The job sends to this form: it must be gone before the form is.
-  delete job_;
+constexpr cStatusJobForm::sOutcome kOutcomes[] = {
+    {tw::kUninstallDone, cStatusJobForm::kInfoMessage, kTextDone, 0},
+    {tw::kUninstallNoLanguage, cStatusJobForm::kErrorMessage, kTextInternalError, 1},
+    {tw::kUninstallNotInstalled, cStatusJobForm::kErrorMessage, kTextNotInstalled, 1},
+    {tw::kUninstallNoStart, cStatusJobForm::kErrorMessage, kTextNoStart, 1},
+    {tw::kUninstallForeignFailed, cStatusJobForm::kErrorMessage, kTextForeignFailed, 1},
+    {tw::kUninstallDeregistered, cStatusJobForm::kInfoMessage, kTextDeregistered, 1},
+    {tw::kUninstallCancelled, cStatusJobForm::kInfoMessage, kTextCancelled, 1},
+};
+
+constexpr cStatusJobForm::sSetup kSetup = {10, 12, kOutcomes, static_cast<int32_t>(std::size(kOutcomes)), 1};
+
+}  // namespace
+
+cUninstallInitUI::cUninstallInitUI(sUninstallRequest* request) : cStatusJobForm(kSetup), request_(request) {
+  AdoptJob(new cUninstallInitJob(this, request));
 }
 
-void cUninstallInitUI::OnCreate() {
-  cCustomForm::OnCreate();
-  cPanelChild* client = GetClientPanel();
-  client->AddChild(&status_, 0, 0, 340, 16, 0);
-  status_.SetColours(kStatusColour, kWhite, kWhite);
-  status_.SetLabelText(Text(this, kTextStatus), 0, false);
-  // Nothing was done without the job: not a success.
-  if (job_ == nullptr || !job_->Start()) EndModal(1);
-}
+cUninstallInitUI::~cUninstallInitUI() { DeleteJob(); }
 
-bool cUninstallInitUI::CanClose() { return job_ == nullptr || !job_->IsRunning(); }
+cUninstallInitJob* cUninstallInitUI::Job() { return static_cast<cUninstallInitJob*>(GetJob()); }
 
 bool cUninstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
-  if (action == nullptr || sender != this) return cCustomForm::OnAction(sender, action);
+  if (action == nullptr || sender != this) return cStatusJobForm::OnAction(sender, action);
   switch (action->kind) {
-    case 8: {
-      const int32_t result = static_cast<cProgressAction*>(action)->result;
-      int32_t endCode = 1;
-      switch (result) {
-        case tw::kUninstallDone:
-          ShowInfoMessage(this, Text(this, kTextDone), nullptr);
-          endCode = 0;
-          break;
-        case tw::kUninstallNoLanguage:
-          ShowErrorMessage(this, Text(this, kTextInternalError), nullptr);
-          break;
-        case tw::kUninstallNotInstalled:
-          ShowErrorMessage(this, Text(this, kTextNotInstalled), nullptr);
-          break;
-        case tw::kUninstallNoStart:
-          ShowErrorMessage(this, Text(this, kTextNoStart), nullptr);
-          break;
-        case tw::kUninstallForeignFailed:
-          ShowErrorMessage(this, Text(this, kTextForeignFailed), nullptr);
-          break;
-        case tw::kUninstallDeregistered:
-          ShowInfoMessage(this, Text(this, kTextDeregistered), nullptr);
-          break;
-        case tw::kUninstallCancelled:
-          ShowInfoMessage(this, Text(this, kTextCancelled), nullptr);
-          break;
-        default:
-          break;
-      }
-      EndModal(endCode);
-      return true;
-    }
     case 9: {
       auto* ask = static_cast<cRespondLangAction*>(action);
       *ask->id = ShowLanguageSelection(&request_->languages, *ask->id, request_->codename.text, this);
-      return true;
-    }
-    case 10: {
-      auto* confirm = static_cast<cConfirmAction*>(action);
-      *confirm->answer = AskQuestion(this, Text(this, confirm->index), nullptr) ? 1 : 0;
       return true;
     }
     case 11: {
@@ -163,20 +107,15 @@ bool cUninstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
         *ask->answer = 1;
         return true;
       }
-      const char16_t* format = Text(this, kTextFileInUse);
+      const char16_t* format = Text(kTextFileInUse);
       const int32_t capacity = WideLength(format) + WideLength(ask->path.text) + 16;
       _typebuf<char16_t> text(capacity);
       FormatW(text.data, capacity, format, ask->path.text);
       *ask->answer = AskWarningQuestion(this, text.data, nullptr) ? 0 : 1;
       return true;
     }
-    case 12: {
-      auto* apply = static_cast<cApplyLanguageAction*>(action);
-      *apply->ok = ApplyLanguage(apply->id);
-      return true;
-    }
     default:
-      return cCustomForm::OnAction(sender, action);
+      return cStatusJobForm::OnAction(sender, action);
   }
 }
 
@@ -184,30 +123,12 @@ bool cUninstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
 
 cUninstallInitJob::~cUninstallInitJob() { cJob::Stop(kStopTimeoutMs); }
 
-void cUninstallInitJob::OnFinished(int32_t result) {
-  form_->PostAction(new cUninstallInitUI::cProgressAction(result));
-}
-
-bool cUninstallInitJob::ApplyLanguageOnForm(int32_t id) {
-  bool ok = false;
-  form_->SendAction(new cUninstallInitUI::cApplyLanguageAction(id, &ok));
-  return ok;
-}
-
-bool cUninstallInitJob::Confirm(int32_t textIndex) {
-  uint8_t answer = 0;  // an unanswered question is a no
-  form_->SendAction(new cUninstallInitUI::cConfirmAction(&answer, textIndex));
-  return answer == 1;
-}
-
 // The package's recorded language, else the user's choice among the
 // application's packs. A result code, or -1 to go on.
 int32_t cUninstallInitJob::ChooseLanguage(const char* recordKey) {
   int32_t preselected = RegisterPackageLanguages()->GetDefault();
-  _guardchar<char> key;
-  SubKey(recordKey, "lang", key);
   uint64_t stored = 0;
-  if (request_->store->GetInt64(key.text, stored)) {
+  if (request_->store->GetInt64(cKeyName(recordKey, "lang"), stored)) {
     preselected = static_cast<int32_t>(stored & 0xFFFF);
     if (ApplyLanguageOnForm(preselected)) return -1;
   }
@@ -235,16 +156,10 @@ int32_t cUninstallInitJob::ChooseLanguage(const char* recordKey) {
 
 int32_t cUninstallInitJob::Run() {
   SleepMs(500);  // the form is shown first
-  _guardchar<char> recordKey;
-  {
-    const int32_t capacity = static_cast<int32_t>(std::strlen(request_->codenameUtf8.text)) + 16;
-    _typebuf<char> key(capacity);
-    FormatA(key.data, capacity, "install/%s", request_->codenameUtf8.text);
-    recordKey.Assign(key.data);
-  }
-  const int32_t language = ChooseLanguage(recordKey.text);
+  const cKeyName recordKey("install", request_->codenameUtf8.text);
+  const int32_t language = ChooseLanguage(recordKey);
   if (language >= 0) return language;
-  if (request_->store->Exists(recordKey.text)) return RecordRoad(recordKey.text);
+  if (request_->store->Exists(recordKey)) return RecordRoad(recordKey);
   return RegistryRoad();
 }
 

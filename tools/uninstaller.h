@@ -19,10 +19,8 @@
 #include <cstdint>
 
 #include "base/guardchar.h"
-#include "base/job.h"
 #include "base/lists.h"
-#include "gui/custom_form.h"
-#include "gui/static_element.h"
+#include "tools/status_form.h"
 
 class cApplicationConfig;
 struct sLangSections;
@@ -52,27 +50,13 @@ struct sUninstallRequest {
 
 class cUninstallInitJob;
 
-class cUninstallInitUI : public cCustomForm {
+class cUninstallInitUI : public cStatusJobForm {
 public:
-  // Posted by the job: its result.
-  class cProgressAction : public cChildAction {
-  public:
-    explicit cProgressAction(int32_t code) : cChildAction(8), result(code) {}
-    int32_t result;
-  };
   // Sent: *id holds the preselected language and takes the chosen one.
   class cRespondLangAction : public cSentChildAction {
   public:
     explicit cRespondLangAction(int32_t* languageId) : cSentChildAction(9), id(languageId) {}
     int32_t* id;
-  };
-  // Sent: *answer := 1 when the question with text index is answered yes.
-  class cConfirmAction : public cSentChildAction {
-  public:
-    cConfirmAction(uint8_t* answerByte, int32_t textIndex)
-        : cSentChildAction(10), answer(answerByte), index(textIndex) {}
-    uint8_t* answer;
-    int32_t index;
   };
   // Sent: a file cannot be moved aside; *answer := 1 means give up.
   class cAskReleaseAction : public cSentChildAction {
@@ -82,49 +66,34 @@ public:
     uint8_t* answer;
     _guardchar<char16_t> path;
   };
-  // Sent: switch the interface language on the UI thread, where the texts
-  // are read; *ok := whether the switch succeeded.
-  class cApplyLanguageAction : public cSentChildAction {
-  public:
-    cApplyLanguageAction(int32_t languageId, bool* result)
-        : cSentChildAction(12), id(languageId), ok(result) {}
-    int32_t id;
-    bool* ok;
-  };
+  // Its questions are sent as cConfirmAction kind 10 and the language switch
+  // as cApplyLanguageAction kind 12 (tools/status_form.h).
 
   explicit cUninstallInitUI(sUninstallRequest* request);
   ~cUninstallInitUI() override;
 
-  void OnCreate() override;
   bool OnAction(cChildElement* sender, cChildAction* action) override;
-  bool CanClose() override;
   const char16_t* LangSectionKey() override { return u"pkgm::unin"; }
 
-  cStaticElement& StatusLabel() { return status_; }
-  cUninstallInitJob* Job() { return job_; }
+  cUninstallInitJob* Job();
 
 private:
-  cStaticElement status_;
   sUninstallRequest* request_;
-  cUninstallInitJob* job_;
 };
 
-class cUninstallInitJob : public cJob {
+class cUninstallInitJob : public cStatusFormJob {
 public:
-  cUninstallInitJob(cUninstallInitUI* form, sUninstallRequest* request) : form_(form), request_(request) {}
+  cUninstallInitJob(cUninstallInitUI* form, sUninstallRequest* request)
+      : cStatusFormJob(form), request_(request) {}
   ~cUninstallInitJob() override;
 
   int32_t Run() override;
-  void OnFinished(int32_t result) override;
 
 private:
-  bool ApplyLanguageOnForm(int32_t id);
-  bool Confirm(int32_t textIndex);
   int32_t ChooseLanguage(const char* recordKey);
   int32_t RecordRoad(const char* recordKey);
   int32_t RegistryRoad();
 
-  cUninstallInitUI* form_;
   sUninstallRequest* request_;
 };
 

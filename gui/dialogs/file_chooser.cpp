@@ -85,6 +85,9 @@ void PlaceBottomBar(cChildElement* form, cToolBarChild* bar) {
   const int32_t width = bar->GetButtonsWidth(), height = theme->GetMetric(kMetricBarHeight);
   form->PlaceChild(bar, -theme->GetMetric(kMetricBarRight) - width,
                    -theme->GetMetric(kMetricBarBottom) - 1 - height, width, height);
+  // Its buttons were laid out at the bar's earlier size; a bar without
+  // overflow does not lay them out again when it is resized.
+  bar->Relayout();
 }
 
 // Orders the list by a 64-bit key taken from the dialog's row of each cell,

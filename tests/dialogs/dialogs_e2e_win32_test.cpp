@@ -32,13 +32,11 @@
 #include "gui/dialogs/progress_form.h"
 #include "gui/language.h"
 #include "gui/panel.h"
-#include "gui/picture.h"
-#include "gui/win_canvas.h"
-#include "gui/window_host.h"
 #include "gui/window_maker.h"
 #include "gui/wnd_lite.h"
 #include "tests/dialogs/dialog_layout.h"
 #include "tests/gui/png_file.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -46,10 +44,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int32_t kRunDialogsKind = 30;
-constexpr int32_t kBarrierKind = 29;
 constexpr char16_t kQuestionTitle[] = u"Tarnwick question";
 constexpr char16_t kProgressTitle[] = u"Tarnwick progress";
-// Up to 60 s for any one expected effect on a loaded machine.
+// 20 ms rounds: up to 60 s for any one expected effect.
 constexpr int kPatienceRounds = 3000;
 // The job ends by itself after about a minute of reports.
 constexpr int32_t kMaxReports = 600;
@@ -64,15 +61,6 @@ struct Record {
   std::atomic<int32_t> reports{0};
   std::atomic<bool> stopSeen{false};
   std::atomic<bool> statusShown{false};
-};
-
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
 };
 
 // Reports every 100 ms until asked to stop.
@@ -162,10 +150,6 @@ public:
   }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     if (action == nullptr) return false;
-    if (auto* b = dynamic_cast<Barrier*>(action)) {
-      b->Run();
-      return true;
-    }
     if (sender == this && action->kind == kRunDialogsKind) {
       record_->answer = AskQuestion(this, u"Delete the old files?", kQuestionTitle) ? 1 : 0;
       record_->progressResult = ShowProgressForm(this, new ReportingJob(record_), kProgressTitle);
@@ -179,93 +163,15 @@ private:
   Record* record_;
 };
 
-bool Eventually(const std::function<bool()>& check) {
-  for (int i = 0; i < kPatienceRounds; ++i) {
-    if (check()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
-
-BOOL CALLBACK CollectVisible(HWND w, LPARAM list) {
-  if (IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
-}
-
-// The visible top-level windows of thread.
-std::vector<HWND> ThreadWindows(DWORD thread) {
-  std::vector<HWND> found;
-  EnumThreadWindows(thread, CollectVisible, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-HWND FindTitled(DWORD thread, const char16_t* title) {
-  for (HWND w : ThreadWindows(thread)) {
-    wchar_t text[128] = {};
-    GetWindowTextW(w, text, 127);
-    std::u16string have;
-    for (const wchar_t* p = text; *p != 0; ++p) have.push_back(static_cast<char16_t>(*p));
-    if (have == title) return w;
-  }
-  return nullptr;
-}
-
-HWND WaitTitled(DWORD thread, const char16_t* title) {
-  HWND found = nullptr;
-  Eventually([&] { return (found = FindTitled(thread, title)) != nullptr; });
-  return found;
-}
-
-// The element window inside a dialog frame: keys go there.
-HWND HostOf(HWND dialog) {
-  HWND child = GetWindow(dialog, GW_CHILD);
-  return child != nullptr ? child : dialog;
-}
-
-// The element a dialog frame hosts; UI thread only.
-cChildElement* ElementOf(HWND dialog) {
-  auto* window = reinterpret_cast<cWndLite*>(GetWindowLongPtrW(HostOf(dialog), GWLP_USERDATA));
-  auto* host = dynamic_cast<cWndTranslator*>(window);
-  return host != nullptr ? host->GetElement() : nullptr;
-}
-
-void PostKey(HWND dialog, WPARAM key) {
-  HWND target = HostOf(dialog);
-  PostMessageW(target, WM_KEYDOWN, key, 1);
-  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-}
+// Up to 60 s for any one expected effect on a loaded machine.
+bool Eventually(const std::function<bool()>& check) { return twtest::Eventually(check, kPatienceRounds); }
 
 // The window's client area as a PNG in the build folder, once it shows
 // at least `colours` colours (it is painted); false when it never does.
 bool Screenshot(HWND window, const char* file, size_t colours) {
   twtest::RgbImage image;
-  const bool painted = Eventually([&] {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(window, &client);
-    HDC dc = GetDC(window);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(window, dc);
-    if (!copied) return false;
-    image = {};
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
-    std::vector<uint32_t> seen;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (seen.size() < colours && std::find(seen.begin(), seen.end(), row[x] & 0xFFFFFF) == seen.end())
-          seen.push_back(row[x] & 0xFFFFFF);
-      }
-    }
-    return seen.size() >= colours;
-  });
+  const bool painted = Eventually(
+      [&] { return twtest::CaptureClient(window, &image) && twtest::CountColours(image, colours) >= colours; });
   return painted && twtest::WriteFile(file, twtest::EncodePng(image));
 }
 
@@ -273,7 +179,7 @@ class Driver {
 public:
   Driver(OwnerForm* form, Record* record) : form_(form), record_(record) {}
 
-  bool OnUi(std::function<void()> work) { return form_->SendAction(new Barrier(std::move(work))); }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(form_, std::move(work)); }
 
   void Run() {
     // Whatever happens below, every window of the UI thread goes in the end,
@@ -285,7 +191,7 @@ public:
         HWND owner = r->dialog;
         for (int i = 0; i < 3000 && owner != nullptr && IsWindow(owner) && thread != 0; ++i) {
           if (i % 50 == 49) {
-            for (HWND w : ThreadWindows(thread))
+            for (HWND w : twtest::ThreadWindows(thread))
               if (w != owner) PostMessageW(w, WM_CLOSE, 0, 0);
             if (r->dialogsDone) PostMessageW(owner, WM_CLOSE, 0, 0);
           }
@@ -299,31 +205,31 @@ public:
     ownerShot = Screenshot(owner, "gui_list_tree_e2e.png", 8);
     form_->PostKind(kRunDialogsKind);
 
-    HWND question = WaitTitled(thread, kQuestionTitle);
+    HWND question = twtest::WaitTitled(thread, kQuestionTitle, kPatienceRounds);
     ASSERT_NE(question, nullptr) << "the message box never showed";
     questionShot = Screenshot(question, "gui_message_box_e2e.png", 4);
     // The window has its final size now: the buttons must sit at its
     // bottom right at their full size.
     std::string layout = "no message form";
     EXPECT_TRUE(OnUi([&] {
-      if (auto* m = dynamic_cast<cMessageForm*>(ElementOf(question))) layout = twtest::CheckMessageBoxLayout(m, true);
+      if (auto* m = dynamic_cast<cMessageForm*>(twtest::ElementOf(question))) layout = twtest::CheckMessageBoxLayout(m, true);
     }));
     EXPECT_EQ(layout, "");
-    PostKey(question, VK_RETURN);
+    twtest::PostKey(question, VK_RETURN);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(question); })) << "Enter closes the message box";
 
-    HWND progress = WaitTitled(thread, kProgressTitle);
+    HWND progress = twtest::WaitTitled(thread, kProgressTitle, kPatienceRounds);
     ASSERT_NE(progress, nullptr) << "the progress form never showed";
     EXPECT_TRUE(Eventually([&] { return record_->statusShown.load() && record_->reports.load() > 5; }))
         << "the job reports on the status line";
     progressShot = Screenshot(progress, "gui_progress_form_e2e.png", 4);
     layout = "no progress form";
     EXPECT_TRUE(OnUi([&] {
-      if (auto* p = dynamic_cast<cStdBasicProgressForm*>(ElementOf(progress)))
+      if (auto* p = dynamic_cast<cStdBasicProgressForm*>(twtest::ElementOf(progress)))
         layout = twtest::CheckProgressFormLayout(p);
     }));
     EXPECT_EQ(layout, "");
-    PostKey(progress, VK_ESCAPE);
+    twtest::PostKey(progress, VK_ESCAPE);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(progress); })) << "Escape stops the job and the form closes";
     EXPECT_TRUE(Eventually([&] { return record_->dialogsDone.load(); }));
     EXPECT_TRUE(OnUi([this] { form_->EndModal(42); }));

@@ -31,17 +31,15 @@
 #include "gui/language.h"
 #include "gui/picture.h"
 #include "gui/static_element.h"
-#include "gui/win_canvas.h"
 #include "gui/window_maker.h"
 #include "gui/wnd_lite.h"
 #include "tests/gui/png_file.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr int32_t kBarrierKind = 29;
 
 struct Record {
   cEvent shown;
@@ -58,15 +56,6 @@ struct Record {
   int32_t comboSelected = -2;
   uint64_t scrollPos = 0;
   bool destroyed = false;
-};
-
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
 };
 
 // The combo and toolbar tell the driver while their lists are open.
@@ -165,10 +154,6 @@ public:
   }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     if (action == nullptr) return false;
-    if (auto* b = dynamic_cast<Barrier*>(action)) {
-      b->Run();
-      return true;
-    }
     if (auto* r = dynamic_cast<cPropDispAreaChild::cPropDispResizeAction*>(action)) {
       record_->areaHeights.push_back(r->height);
       area.SetContentHeight(r->height);
@@ -188,55 +173,17 @@ private:
   Record* record_;
 };
 
-void Keys(std::initializer_list<std::pair<WORD, bool>> strokes) {
-  std::vector<INPUT> in;
-  for (const auto& [key, up] : strokes) {
-    INPUT i = {};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = key;
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    in.push_back(i);
-  }
-  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
-void PressKey(WORD key) { Keys({{key, false}, {key, true}}); }
-void Chord(WORD modifier, WORD key) { Keys({{modifier, false}, {key, false}, {key, true}, {modifier, true}}); }
-
-INPUT MouseAt(POINT p, DWORD flags) {
-  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = static_cast<LONG>(p.x * 65535LL / (w - 1));
-  in.mi.dy = static_cast<LONG>(p.y * 65535LL / (h - 1));
-  in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
-  return in;
-}
-void MoveTo(POINT p) {
-  INPUT in = MouseAt(p, MOUSEEVENTF_MOVE);
-  SendInput(1, &in, sizeof(INPUT));
-}
-void ClickAt(POINT p) {
-  INPUT in[2] = {MouseAt(p, MOUSEEVENTF_LEFTDOWN), MouseAt(p, MOUSEEVENTF_LEFTUP)};
-  SendInput(2, in, sizeof(INPUT));
-}
-
-// Up to 20 s for any one expected effect on a loaded machine.
-constexpr int kPatienceRounds = 1000;
+using twtest::Chord;
+using twtest::ClickAt;
+using twtest::MoveTo;
+using twtest::PressKey;
 
 class Driver {
 public:
   Driver(ControlsForm* form, Record* record) : form_(form), record_(record) {}
 
-  bool OnUi(std::function<void()> work) { return form_->SendAction(new Barrier(std::move(work))); }
-  bool UiEventually(std::function<bool()> check) {
-    for (int i = 0; i < kPatienceRounds; ++i) {
-      bool ok = false;
-      if (!OnUi([&] { ok = check(); })) return false;
-      if (ok) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(form_, std::move(work)); }
+  bool UiEventually(std::function<bool()> check) { return twtest::UiEventually(form_, check); }
   // Waits for a popup list to be open and to hold the keyboard focus.
   bool PopupFocused(std::atomic<bool>& open) {
     return UiEventually([&] {
@@ -374,32 +321,9 @@ public:
   }
 
   void TakeScreenshot() {
-    HWND dialog = record_->dialog;
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    HDC dc = GetDC(dialog);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(dialog, dc);
-    ASSERT_TRUE(copied);
     twtest::RgbImage image;
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
-    std::vector<uint32_t> colours;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (colours.size() < 16 && std::find(colours.begin(), colours.end(), row[x] & 0xFFFFFF) == colours.end())
-          colours.push_back(row[x] & 0xFFFFFF);
-      }
-    }
-    EXPECT_GE(colours.size(), 8u) << "the controls were painted";
+    ASSERT_TRUE(twtest::CaptureClient(record_->dialog, &image));
+    EXPECT_GE(twtest::CountColours(image, 16), 8u) << "the controls were painted";
     shotWritten = twtest::WriteFile("gui_controls_e2e.png", twtest::EncodePng(image));
   }
 

@@ -22,12 +22,11 @@
 #include "base/sync.h"
 #include "gui/custom_form.h"
 #include "gui/panel.h"
-#include "gui/picture.h"
-#include "gui/win_canvas.h"
 #include "gui/wnd_lite.h"
 #include "gui/window_maker.h"
 #include "tests/base/scoped_env.h"
 #include "tests/gui/png_file.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -37,7 +36,6 @@ using namespace std::chrono_literals;
 int* volatile g_null = nullptr;
 
 constexpr int32_t kProgressKind = 8;
-constexpr int32_t kBarrierKind = 9;
 constexpr int32_t kThrowKind = 20;
 constexpr int kProgressSteps = 20;
 
@@ -50,16 +48,6 @@ struct Record {
   int toggles = 0;
   bool checkedA = false, checkedB = false;
   bool destroyed = false;
-};
-
-// Runs a piece of code on the UI thread; the worker waits for it.
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
 };
 
 class ProgressAction : public cChildElement::cChildAction {
@@ -118,10 +106,6 @@ public:
   }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     if (action == nullptr) return false;
-    if (auto* b = dynamic_cast<Barrier*>(action)) {
-      b->Run();
-      return true;
-    }
     if (auto* p = dynamic_cast<ProgressAction*>(action)) {
       record_->progress.push_back(p->value);
       std::u16string text = u"Progress ";
@@ -163,38 +147,13 @@ bool WellFormed(const std::string& line) {
   return std::regex_match(line, shape);
 }
 
-// Input through the system's queue, as a user's would arrive.
-void PressKey(WORD key) {
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = key;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
-INPUT MouseAt(POINT p, DWORD flags) {
-  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = static_cast<LONG>(p.x * 65535LL / (w - 1));
-  in.mi.dy = static_cast<LONG>(p.y * 65535LL / (h - 1));
-  in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
-  return in;
-}
-
-void MoveTo(POINT p) {
-  INPUT in = MouseAt(p, MOUSEEVENTF_MOVE);
-  SendInput(1, &in, sizeof(INPUT));
-}
-
-void ClickAt(POINT p) {
-  INPUT in[2] = {MouseAt(p, MOUSEEVENTF_LEFTDOWN), MouseAt(p, MOUSEEVENTF_LEFTUP)};
-  SendInput(2, in, sizeof(INPUT));
-}
-
-// Up to 20 s for any one expected effect: a loaded machine can be slow to
-// deliver input, and only a lost effect should fail the test.
-constexpr int kPatienceRounds = 1000;
+// Input through the system's queue, as a user's would arrive; up to 20 s
+// for any one expected effect (twtest::kPatienceRounds): a loaded machine
+// can be slow to deliver input, and only a lost effect should fail the test.
+using twtest::ClickAt;
+using twtest::kPatienceRounds;
+using twtest::MoveTo;
+using twtest::PressKey;
 
 class Driver {
 public:
@@ -202,19 +161,11 @@ public:
       : form_(form), record_(record), logFolder_(std::move(logFolder)) {}
 
   // Runs work on the UI thread and returns when it has run.
-  bool OnUi(std::function<void()> work) { return form_->SendAction(new Barrier(std::move(work))); }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(form_, std::move(work)); }
 
   // Repeats a check on the UI thread until it holds (input arrives after
   // posted messages, so one barrier is not enough after SendInput).
-  bool UiEventually(std::function<bool()> check) {
-    for (int i = 0; i < kPatienceRounds; ++i) {
-      bool ok = false;
-      if (!OnUi([&] { ok = check(); })) return false;
-      if (ok) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
+  bool UiEventually(std::function<bool()> check) { return twtest::UiEventually(form_, check); }
 
   bool LogEventually(size_t lines) {
     for (int i = 0; i < kPatienceRounds; ++i) {
@@ -293,15 +244,7 @@ public:
     EXPECT_TRUE(LogEventually(2));
     // Shift+Tab wraps onto the same tab stop; a second click on the box
     // clears it: input still works after both faults.
-    INPUT shiftTab[4] = {};
-    for (auto& i : shiftTab) i.type = INPUT_KEYBOARD;
-    shiftTab[0].ki.wVk = VK_SHIFT;
-    shiftTab[1].ki.wVk = VK_TAB;
-    shiftTab[2].ki.wVk = VK_TAB;
-    shiftTab[2].ki.dwFlags = KEYEVENTF_KEYUP;
-    shiftTab[3].ki.wVk = VK_SHIFT;
-    shiftTab[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(4, shiftTab, sizeof(INPUT));
+    twtest::Chord(VK_SHIFT, VK_TAB);
     // Far enough from the first click not to be its double click: the
     // host drops a double-click message whose button is already up again,
     // as it is at once after SendInput.
@@ -321,33 +264,12 @@ public:
 
   void TakeScreenshot() {
     HWND dialog = record_->dialog;
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    twtest::RgbImage image;
+    ASSERT_TRUE(twtest::CaptureClient(dialog, &image));
     RECT client{};
     GetClientRect(dialog, &client);
-    HDC dc = GetDC(dialog);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied = shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) &&
-                        shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(dialog, dc);
-    ASSERT_TRUE(copied);
-    ASSERT_EQ(picture.GetWidth(), client.right);
-    twtest::RgbImage image;
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
-    std::vector<uint32_t> colours;
-    for (int32_t y = 0; y < image.height; ++y) {
-      // Pictures keep the bottom row first.
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (colours.size() < 8 && std::find(colours.begin(), colours.end(), row[x] & 0xFFFFFF) == colours.end())
-          colours.push_back(row[x] & 0xFFFFFF);
-      }
-    }
-    EXPECT_GE(colours.size(), 4u) << "the form was painted";
+    ASSERT_EQ(image.width, client.right);
+    EXPECT_GE(twtest::CountColours(image, 8), 4u) << "the form was painted";
     shotWritten = twtest::WriteFile("gui_form_e2e.png", twtest::EncodePng(image));
   }
 

@@ -4,13 +4,15 @@ and a server certificate in a temporary folder, then runs
 `openssl s_server -WWW` over a folder holding the test files.
 
 usage: tls_server.py PORTFILE NACCEPT LIFETIME [--cert KIND] [--flip-ske]
-                     [s_server options...]
+                     [--www-file PATH]... [s_server options...]
 
 KIND is the server certificate: "good" (for localhost and 127.0.0.1, by the
 test CA; the default), "other-ca" (by a second CA the client is not given),
 "expired", "wrong-host" (for www.example.test only) or "ecdsa" (a P-256
 key). --flip-ske puts a proxy in front of the server that flips the last
-byte of a TLS 1.2 ServerKeyExchange (its signature).
+byte of a TLS 1.2 ServerKeyExchange (its signature). --www-file copies a
+file into the served folder under its own name (with the s_server option
+-HTTP such a file is sent as a whole HTTP answer).
 
 Once the server listens, PORTFILE.ca gets the test CA (DER) and then
 PORTFILE its port (each written to a temporary name, then renamed). The
@@ -170,7 +172,7 @@ def proxy(listener, target_port):
 def main():
     port_file, naccept, lifetime = sys.argv[1], sys.argv[2], float(sys.argv[3])
     extra = sys.argv[4:]
-    kind, flip = "good", False
+    kind, flip, www_files = "good", False, []
     while extra and extra[0].startswith("--"):
         if extra[0] == "--cert":
             kind = extra[1]
@@ -178,11 +180,16 @@ def main():
         elif extra[0] == "--flip-ske":
             flip = True
             extra = extra[1:]
+        elif extra[0] == "--www-file":
+            www_files.append(extra[1])
+            extra = extra[2:]
         else:
             break
     folder = tempfile.mkdtemp(prefix="tw-tls-")
     try:
         www, ca_der = make_files(folder, kind)
+        for path in www_files:
+            shutil.copyfile(path, os.path.join(www, os.path.basename(path)))
         port = free_port()
         server = subprocess.Popen(
             ["openssl", "s_server", "-accept", "127.0.0.1:%d" % port, "-naccept", naccept, "-WWW", "-quiet",

@@ -78,7 +78,7 @@ void FillEverything(cSOPKGDescription& d) {
   d.updates_URL.Assign(u"https://example.org/upd");
   d.manual_URL.Assign(u"https://example.org/Ünïcødé");
   Put(d.commonTable, u"app", u"Tarnwick Tool");
-  Put(d.commonTable, u"folder", u"C:/Prog");
+  Put(d.commonTable, u"folder", u"Prog");
   Put(d.commonTable, u"empty", u"");
   Put(d.commonTable, u"abcd", u"four");
   Put(d.commonTable, u"abcde", u"five");
@@ -110,7 +110,7 @@ void FillEverything(cSOPKGDescription& d) {
   for (uint32_t i = 0; i < 3; ++i) {
     sInstallEntry* e = d.AddInstallEntry();
     e->payloadIndex = 2 - i;
-    e->folderKey.Assign(i == 0 ? u"pgm" : u"folder");
+    e->folderKey.Assign(u"pgm");
     e->relativePath.Assign(i == 0 ? u"bin/a.exe" : i == 1 ? u"b.dat" : u"sub/c.txt");
     e->flag32 = i != 1;
     e->flag64 = i != 2;
@@ -329,14 +329,14 @@ TEST(Package, KeysArePaddedToFourBytes) {
   cSOPKGDescription d;
   Put(d.commonTable, u"abcd", u"x");
   Put(d.commonTable, u"abcde", u"y");
-  Put(d.commonTable, u"pgm", u"z");
+  Put(d.commonTable, u"app", u"z");
   d.LanguageTable(4);  // declared without strings
   const Bytes sections = PackageSections(Written(d));
   PkgBytes expected = SoftwareSection(0);
   expected.u8(kTagCommonTable);
   expected.u8(1).u16(4).raw(std::string("abcd")).str("x");
   expected.u8(1).u16(8).raw(std::string("abcde\0\0\0", 8)).str("y");
-  expected.u8(1).u16(4).raw(std::string("pgm\0", 4)).str("z");
+  expected.u8(1).u16(4).raw(std::string("app\0", 4)).str("z");
   expected.u8(0);
   expected.u8(kTagLanguageTables).u8(4).u8(0).u8(0xFF);
   expected.u8(kTagEnd);
@@ -360,6 +360,22 @@ TEST(Package, WriterRefusals) {
        [](cSOPKGDescription& d) { d.support_URL.Assign(std::u16string(65536, u'a').c_str()); }},
       {"string of 65,536 UTF-8 bytes from 2-byte characters",
        [](cSOPKGDescription& d) { d.manual_URL.Assign(std::u16string(32768, u'é').c_str()); }},
+      // Files outside the program folder (the reader refuses these too).
+      {"install path with ..",
+       [](cSOPKGDescription& d) {
+         sInstallEntry* e = d.AddInstallEntry();
+         e->folderKey.Assign(u"pgm");
+         e->relativePath.Assign(u"../evil.exe");
+       }},
+      {"install entry under another folder key",
+       [](cSOPKGDescription& d) {
+         Put(d.commonTable, u"sys", u"C:/Windows");
+         sInstallEntry* e = d.AddInstallEntry();
+         e->folderKey.Assign(u"sys");
+         e->relativePath.Assign(u"evil.dll");
+       }},
+      {"pgm defined by the package", [](cSOPKGDescription& d) { Put(*d.LanguageTable(0), u"pgm", u"C:/Windows"); }},
+      {"absolute folder text", [](cSOPKGDescription& d) { Put(d.commonTable, u"folder", u"C:/Windows"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -403,9 +419,16 @@ PkgBytes OnePayload() {
   return b;
 }
 
+// One install record under folder key at path, every digit 8, both flags.
+PkgBytes InstallAt(const std::string& folder, const std::string& path) {
+  PkgBytes b;
+  b.u8(kTagInstall).u8(1).u32(0).u32(0x03080808).str(folder).str(path).u8(0xFF).u8(0);
+  return b;
+}
+
 PkgBytes InstallRecord(uint32_t payload, uint32_t attributes, std::initializer_list<int> languages) {
   PkgBytes b;
-  b.u8(kTagInstall).u8(1).u32(payload).u32(attributes).str("").str("file.txt");
+  b.u8(kTagInstall).u8(1).u32(payload).u32(attributes).str("pgm").str("file.txt");
   for (int l : languages) b.u8(l);
   b.u8(0xFF).u8(0);
   return b;
@@ -413,7 +436,7 @@ PkgBytes InstallRecord(uint32_t payload, uint32_t attributes, std::initializer_l
 
 TEST(Package, ReaderCases) {
   struct Case {
-    const char* what;
+    std::string what;
     Bytes package;
     bool ok;
   };
@@ -528,6 +551,65 @@ TEST(Package, ReaderCases) {
                .str("f").u8(0xFF).u8(0)),
        false},
   };
+  // Packages are hostile: files go only below the program folder.
+  struct PathCase {
+    const char* folderKey;
+    const char* path;
+    bool ok;
+  } const paths[] = {
+      {"pgm", "bin/tool.exe", true},
+      {"pgm", "a b/c.d.txt", true},
+      {"pgm", "../evil.exe", false},
+      {"pgm", "bin/../../evil.exe", false},
+      {"pgm", "bin\\..\\..\\evil.exe", false},
+      {"pgm", "/etc/evil", false},
+      {"pgm", "\\\\server\\share\\evil", false},
+      {"pgm", "C:/Windows/evil.dll", false},
+      {"pgm", "C:evil.dll", false},
+      {"pgm", "file.txt:stream", false},
+      {"pgm", "bin//a.exe", false},
+      {"pgm", "bin/", false},
+      {"pgm", ".", false},
+      {"pgm", "bin/./a.exe", false},
+      {"pgm", ".../evil.exe", false},
+      {"pgm", ".. /evil.exe", false},
+      {"pgm", "", false},
+      {"pgm", "a\x01z", false},
+      {"", "evil.exe", false},
+      {"other", "evil.exe", false},
+  };
+  for (const PathCase& p : paths) {
+    const std::string what = std::string("install at \"") + p.folderKey + "\" \"" + p.path + "\"";
+    cases.push_back({what,
+                     Pkg(PkgBytes(OnePayload())
+                             .u8(kTagCommonTable).entry("other", "C:/Windows").u8(0)
+                             .raw(InstallAt(p.folderKey, p.path).bytes)),
+                     p.ok});
+  }
+  struct TableCase {
+    const char* what;
+    const char* key;
+    const char* value;
+    bool inLanguage;
+    bool ok;
+  } const tables[] = {
+      {"pgm in the common table", "pgm", "C:/Windows", false, false},
+      {"pgm in a language table", "pgm", "C:/Windows", true, false},
+      {"relative folder text", "folder", "Vendor/Product", false, true},
+      {"relative folder text in a language", "folder", "Hersteller/Produkt", true, true},
+      {"absolute folder text", "folder", "C:/Windows", false, false},
+      {"folder text with ..", "folder", "../../Windows", false, false},
+      {"folder text with .. in a language", "folder", "a/../..", true, false},
+      {"empty folder text", "folder", "", false, false},
+  };
+  for (const TableCase& t : tables) {
+    PkgBytes body;
+    if (t.inLanguage)
+      body.u8(kTagLanguageTables).u8(0).entry(t.key, t.value).entry("name", "N").u8(0).u8(0xFF);
+    else
+      body.u8(kTagCommonTable).entry(t.key, t.value).u8(0);
+    cases.push_back({t.what, Pkg(body), t.ok});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     cSOPKGDescription d;
@@ -557,8 +639,8 @@ TEST(Package, RepeatedSections) {
 
 TEST(Package, PaddedKeyReadsAsItsText) {
   cSOPKGDescription d;
-  ASSERT_TRUE(ReadBytes(d, Pkg(PkgBytes().u8(kTagCommonTable).entry("pgm", "C:/P").entry("codename", "x").u8(0))));
-  EXPECT_EQ(twtest::Narrow(d.GetString(u"pgm")), "C:/P");
+  ASSERT_TRUE(ReadBytes(d, Pkg(PkgBytes().u8(kTagCommonTable).entry("dir", "C:/P").entry("codename", "x").u8(0))));
+  EXPECT_EQ(twtest::Narrow(d.GetString(u"dir")), "C:/P");
   EXPECT_EQ(twtest::Narrow(d.GetString(u"codename")), "x");
 }
 
@@ -625,7 +707,7 @@ TEST(Package, ReadsAPackageMadeElsewhere) {
   EXPECT_EQ(files.head->value.accessAdmins, 5);
   EXPECT_EQ(files.head->value.accessEveryone, 4);
   ASSERT_NE(files.head->next, nullptr);
-  EXPECT_EQ(S(files.head->next->value.targetPath), u"C:/P/b.txt");
+  EXPECT_EQ(S(files.head->next->value.targetPath), u"D:/T/doc/b.txt");
   ASSERT_EQ(d.payloads.count, 2u);
   auto s = OpenPayloadStream(1, d.payloads);
   ASSERT_NE(s, nullptr);

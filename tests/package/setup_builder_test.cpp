@@ -263,6 +263,31 @@ TEST(BuildSetup, FailuresLogTheirLineAndLeaveNoSetupFile) {
   }
 }
 
+// A scenario whose files would land outside the program folder builds no
+// setup file: the package would be refused by every reader anyway.
+TEST(BuildSetup, InstallPathsOutsideTheProgramFolderAreRefused) {
+  const std::function<void(cSOPKGDescription&)> spoils[] = {
+      [](cSOPKGDescription& d) { d.installList.head->value.relativePath.Assign(u"../../Windows/evil.dll"); },
+      [](cSOPKGDescription& d) { d.installList.head->value.relativePath.Assign(u"C:/Windows/evil.dll"); },
+      [](cSOPKGDescription& d) { Put(d.commonTable, u"pgm", u"C:/Windows"); },
+      [](cSOPKGDescription& d) { Put(d.commonTable, u"folder", u"../Windows"); },
+  };
+  for (const auto& spoil : spoils) {
+    Build b;
+    WriteFile(b.program, twtest::MakeProgramImage());
+    const tScenarioCompiler compile = [&](const char16_t*, cSOPKGDescription& d, int32_t&, sBuildDocError&) {
+      const int32_t code = FillBuildPackage(d);
+      if (code == 0 && d.installList.head != nullptr) spoil(d);
+      return d.installList.head != nullptr ? code : -1;
+    };
+    EXPECT_EQ(b.Run(compile), 1);
+    EXPECT_EQ(b.Log(), Lines({"(i) Loading scenario... OK!\n(e) Every installed file must lie below $pgm, without "
+                              "\"..\" or an absolute path; \"pgm\" cannot be defined and \"folder\" must be a "
+                              "relative path!\n"}));
+    EXPECT_FALSE(Exists(b.target));
+  }
+}
+
 TEST(BuildSetup, OwnProgramThatCannotBeOpened) {
   Build b;
   const std::u16string t = U16(b.target), s = U16(b.scenario), own = U16(b.dir.path() + "/gone.exe");

@@ -14,11 +14,10 @@
 #include <thread>
 
 #include "gui/language.h"
-#include "gui/picture.h"
-#include "gui/win_canvas.h"
 #include "gui/window_maker.h"
 #include "gui/wnd_lite.h"
 #include "tests/gui/png_file.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 #include "tools/app_language.h"
 #include "tools/lang_selection.h"
@@ -40,20 +39,7 @@ public:
   std::string size;
 };
 
-// Runs a piece of code on the UI thread; the sending thread waits.
-class cUiWork : public cChildElement::cSentChildAction {
-public:
-  explicit cUiWork(std::function<void()> work) : cSentChildAction(30), work_(std::move(work)) {}
-  void Done() override {
-    work_();
-    cSentChildAction::Done();
-  }
-
-private:
-  std::function<void()> work_;
-};
-
-constexpr int kPatienceRounds = 1000;  // 20 s for any one effect
+using twtest::kPatienceRounds;  // 20 s for any one effect
 
 struct sDriver {
   cSpyMaker* maker = nullptr;
@@ -61,39 +47,17 @@ struct sDriver {
   HWND host = nullptr;
   std::vector<std::string> written;
 
-  bool OnUi(std::function<void()> work) { return form->SendAction(new cUiWork(std::move(work))); }
-  bool UiEventually(std::function<bool()> check) {
-    for (int i = 0; i < kPatienceRounds; ++i) {
-      bool ok = false;
-      if (OnUi([&] { ok = check(); }) && ok) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(form, std::move(work)); }
+  bool UiEventually(std::function<bool()> check) { return twtest::UiEventually(form, check); }
 
   void Shot(const std::string& name) {
-    HWND dialog = ::GetParent(host);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(host, &client);
-    HDC dc = GetDC(host);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(host, dc);
-    ASSERT_TRUE(copied) << name;
     twtest::RgbImage image;
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
+    ASSERT_TRUE(twtest::CaptureClient(host, &image)) << name;
     int titleInk = 0;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
+    for (int32_t y = 25; y < 50 && y < image.height; ++y) {
       for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (y >= 25 && y < 50 && (row[x] & 0xFFFFFF) != 0xE7E7E7) ++titleInk;
+        const uint8_t* p = &image.rgb[(static_cast<size_t>(y) * image.width + x) * 3];
+        if ((uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]) != 0xE7E7E7) ++titleInk;
       }
     }
     EXPECT_GT(titleInk, 50) << name << ": the title was drawn";
@@ -152,11 +116,7 @@ struct sDriver {
     }));
     ASSERT_TRUE(UiEventually([&] { return GetCurrentLanguage() == 2 && ::GetFocus() == host; }))
         << "German, and the keyboard on the form";
-    INPUT enter[2] = {};
-    enter[0].type = enter[1].type = INPUT_KEYBOARD;
-    enter[0].ki.wVk = enter[1].ki.wVk = VK_RETURN;
-    enter[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, enter, sizeof(INPUT));
+    twtest::PressKey(VK_RETURN);
   }
 };
 
