@@ -298,7 +298,7 @@ bool cExifDecoder::ThumbnailStep() {
   jpeg->SetDecodeThumbnails(false);
   if (decodeThumbnail_) {
     window.Seek(0);
-    if (!jpeg->Load(&window)) {
+    if (!cPictJPEG::PlausibleEmbeddedSize(&window, window.GetSize()) || !jpeg->Load(&window)) {
       SetError(kTiffThumbnailFailed);
       return true;
     }

@@ -51,6 +51,16 @@ bool cPictJPEG::Detect(cFileIOTarget* stream, sPictInfo* info) {
   return probe.ReadInfo(stream, info);
 }
 
+bool cPictJPEG::PlausibleEmbeddedSize(cFileIOTarget* stream, uint64_t count) {
+  cPictJPEG probe;
+  probe.SetDecodeThumbnails(false);
+  sPictInfo info;
+  if (stream == nullptr || !stream->Seek(0) || !probe.ReadInfo(stream, &info)) return false;
+  stream->Seek(0);
+  const uint64_t pixels = static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.height);
+  return pixels <= count * 256 + 4096;
+}
+
 bool cPictJPEG::OnExif(const uint8_t* data, uint32_t count) {
   // Start reads the header with the walker's own reader (the decoder's
   // ReadHeader override refuses); a failing block ends the parse.

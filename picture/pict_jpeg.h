@@ -38,6 +38,11 @@ public:
 
   // The factory's probe: ReadInfo on a temporary decoder.
   static bool Detect(cFileIOTarget* stream, sPictInfo* info);
+  // Whether a JPEG embedded in count bytes (a thumbnail, a TIFF strip) may
+  // be as large as its frame header says: every 8 x 8 block costs at least
+  // two bits of entropy data, so a frame of more than 256 pixels per byte
+  // cannot be real data and would only make the decoder allocate for it.
+  static bool PlausibleEmbeddedSize(cFileIOTarget* stream, uint64_t count);
 
   // ---- cJPEGParser hooks ----
   bool DecodeLosslessScan() override;

@@ -187,7 +187,7 @@ bool cPictTIFF::PhotoshopStep(const uint8_t* data, int32_t size) {
   jpeg->SetDecodeThumbnails(false);
   if (GetDecodeThumbnail()) {
     cBufWrapperIO io(block + 28, static_cast<uint32_t>(length - 28));
-    if (!jpeg->Load(&io)) return true;
+    if (!cPictJPEG::PlausibleEmbeddedSize(&io, io.GetSize()) || !jpeg->Load(&io)) return true;
   }
   auto* p = static_cast<cPictPropImage*>(GetOrAddProp(kPropIdThumbnail, true));
   if (p != nullptr && p->GetType() == kPropImage) p->SetPicture(jpeg.release());

@@ -154,4 +154,5 @@ private:
 
   std::vector<uint64_t> visited_;  // IFD offsets of the pages walked
   _typebuf<uint8_t> input_;        // reused strip input
+  bool keepBuffers_ = false;       // the next PrepareBuffers starts a decode
 };

@@ -179,6 +179,7 @@ bool cPictTIFF::DecodeJpegStrip(const uint8_t* input, int32_t count, sTiffStripD
   cPictJPEG jpeg;
   jpeg.SetDecodeThumbnails(false);
   cBufWrapperIO io(input, static_cast<uint32_t>(count));
+  if (!cPictJPEG::PlausibleEmbeddedSize(&io, static_cast<uint64_t>(count))) return false;
   if (!jpeg.Load(&io) || !jpeg.HasPixels()) return false;
   const int32_t jw = jpeg.GetWidth(), jh = jpeg.GetHeight();
   // A JPEG narrower than the page or tile would leave the writers reading
@@ -226,11 +227,9 @@ bool cPictTIFF::Decompress(const uint8_t* input, int32_t count, int32_t compress
   const int64_t expected = static_cast<int64_t>(sd.rows) * sd.bytesPerRow;
   switch (compression) {
     case 1:
-      sd.data.Reset();
-      if (count > 0) {
-        sd.data.Reallocate(count);
-        std::memcpy(sd.data.data, input, static_cast<size_t>(count));
-      }
+      // Strips are mostly of one size: the record's buffer is kept then.
+      if (sd.data.count != count) sd.data.Reallocate(count);
+      if (count > 0) std::memcpy(sd.data.data, input, static_cast<size_t>(count));
       return true;
     case 3: return DecodeFaxT4(input, count, sd);
     case 4: return DecodeFaxT6(input, count, sd);
@@ -264,13 +263,19 @@ bool cPictTIFF::PrepareBuffers(bool deep, bool /*clear*/) {
   if (streaming_) return true;
   const int32_t w = GetWidth(), h = GetHeight();
   const int64_t n = static_cast<int64_t>(w) * h;
+  // The first strip of a decode takes (and clears) the buffer of its
+  // depth; the other depth's buffer goes.
+  const bool first = keepBuffers_;
+  keepBuffers_ = false;
   if (deep) {
-    if (Pixels64().count == n) return true;
-    if (!AllocatePixels64(w, h)) return false;
+    if (Pixels64().count == n && !first) return true;
+    if (first) Pixels32().Reset();
+    if (Pixels64().count != n && !AllocatePixels64(w, h)) return false;
     std::memset(Pixels64().data, 0, static_cast<size_t>(n) * 8);
   } else {
-    if (Pixels32().count == n) return true;
-    if (!AllocatePixels32(w, h)) return false;
+    if (Pixels32().count == n && !first) return true;
+    if (first) Pixels64().Reset();
+    if (Pixels32().count != n && !AllocatePixels32(w, h)) return false;
     std::memset(Pixels32().data, 0, static_cast<size_t>(n) * 4);
   }
   return true;
@@ -293,10 +298,12 @@ bool cPictTIFF::WriteStrip(int32_t y, int32_t plane, sTiffStripData& sd) {
   }
 }
 
+// The buffers of an earlier decode are kept when the new page needs the same
+// number of pixels (PrepareBuffers clears them): freeing and allocating them
+// again costs a fault on every page of memory.
 bool cPictTIFF::DecodeStrips(cFileIOTarget* stream) {
   if (stripOffsets_.count == 0 || stream == nullptr) return false;
-  Pixels32().Reset();
-  Pixels64().Reset();
+  keepBuffers_ = true;
   cPictPropInt* cp = FindIntProp(20);
   const int32_t compression = cp != nullptr ? cp->value : 0;
   cPictPropInt* wp = FindIntProp(18);
@@ -321,6 +328,8 @@ bool cPictTIFF::DecodeStrips(cFileIOTarget* stream) {
   sPictCanvas* canvas = GetAttachedCanvas();
   streaming_ = false;
   if (canvas != nullptr && planar_ != 2) streaming_ = BeginCanvasOutput();
+  if (streaming_ || Pixels32().count != area) Pixels32().Reset();
+  if (streaming_ || Pixels64().count != area) Pixels64().Reset();
   const uint64_t streamSize = stream->GetSize();
   int64_t remaining = height, y = 0;
   int32_t plane = 0;
@@ -405,6 +414,7 @@ bool cPictTIFF::DecodeTiles(cFileIOTarget* stream) {
   _typebuf<uint64_t> full64;
   bool deep = false, haveFull = false;
   SetSize(tileWidth_, tileLength_);
+  keepBuffers_ = false;
   bool ok = true;
   int32_t tx = 0, ty = 0, plane = 0;
   sTiffStripData sd;
