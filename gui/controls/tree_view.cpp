@@ -226,10 +226,14 @@ bool cTreeViewChild::Expand(cTreeViewItem* item, bool notify) {
 bool cTreeViewChild::SelectItem(cTreeViewItem* item, bool focus) {
   if (item == nullptr || item->label == nullptr) return false;
   selected_ = item;
-  if (focus)
+  if (focus) {
     item->label->FocusSelfOrParent();
-  else
+    // A selection made by the program (a start folder deep in the tree)
+    // must be seen, as one made with the keys is.
+    EnsureChildVisible(item->label);
+  } else {
     ShowInactiveSelection(item);
+  }
   return true;
 }
 

@@ -417,8 +417,11 @@ public:
     OnUi<WatchedFolderDialog>(folder, [&](WatchedFolderDialog* d) {
       for (cTreeItem* c = d->Current()->firstChild; c != nullptr; c = c->next) {
         auto* node = static_cast<cFolderChooseDialog::cTreeFoldersContentItem*>(c);
-        if (Str(node->path.text) == root + u"/one" && node->item->label != nullptr)
+        if (Str(node->path.text) == root + u"/one" && node->item->label != nullptr) {
+          // Folders left by other runs may push it below the view.
+          d->Tree().EnsureChildVisible(node->item->label);
           one = MiddleOf(d, node->item->label);
+        }
       }
     });
     ASSERT_GE(one.y, 0) << "one is in the tree";
