@@ -413,17 +413,38 @@ public:
       return path;
     };
     ASSERT_TRUE(Eventually([&] { return current() == root; })) << "the folder chooser opens at the start folder";
+    // Folders left in the temporary folder by other runs may push it below
+    // the view: it is scrolled into view (the scroll takes effect through a
+    // posted action), then found where it shows.
     sPoint one{-1, -1};
-    OnUi<WatchedFolderDialog>(folder, [&](WatchedFolderDialog* d) {
-      for (cTreeItem* c = d->Current()->firstChild; c != nullptr; c = c->next) {
-        auto* node = static_cast<cFolderChooseDialog::cTreeFoldersContentItem*>(c);
-        if (Str(node->path.text) == root + u"/one" && node->item->label != nullptr) {
-          // Folders left by other runs may push it below the view.
+    std::string where;
+    const bool shown = Eventually([&] {
+      OnUi<WatchedFolderDialog>(folder, [&](WatchedFolderDialog* d) {
+        for (cTreeItem* c = d->Current()->firstChild; c != nullptr; c = c->next) {
+          auto* node = static_cast<cFolderChooseDialog::cTreeFoldersContentItem*>(c);
+          if (Str(node->path.text) != root + u"/one" || node->item->label == nullptr) continue;
+          cTreeViewChild& tree = d->Tree();
           d->Tree().EnsureChildVisible(node->item->label);
-          one = MiddleOf(d, node->item->label);
+          sRect view{}, label{};
+          d->GetDescendantRect(&tree, &view);
+          d->GetDescendantRect(node->item->label, &label);
+          where = "label " + std::to_string(label.y) + "+" + std::to_string(label.height) + " in tree " +
+                 std::to_string(view.y) + "+" + std::to_string(view.height) + ", content " +
+                 std::to_string(tree.GetContentHeight()) + ", bar " + std::to_string(tree.VBar().IsVisible()) +
+                 " range " + std::to_string(tree.VBar().GetRange()) + " pos " + std::to_string(tree.VBar().GetPos()) +
+                 ", scroll " + std::to_string(tree.GetScrollY());
+          // The tree paints its rows moved up by its scroll position.
+          label.x -= tree.GetScrollX();
+          label.y -= tree.GetScrollY();
+          const int32_t middle = label.y + label.height / 2;
+          const int32_t bottom = view.y + view.height - (tree.HBar().IsVisible() ? tree.HBar().GetHeight() : 0);
+          if (middle > view.y && middle < bottom)
+            one = {label.x + std::min(label.width / 2, 40), middle};
         }
-      }
+      });
+      return one.y >= 0;
     });
+    ASSERT_TRUE(shown) << "one is shown in the tree: " << where;
     ASSERT_GE(one.y, 0) << "one is in the tree";
     Click(pick, one, 1);
     ASSERT_TRUE(Eventually([&] { return current() == root + u"/one"; })) << "the click selects one";

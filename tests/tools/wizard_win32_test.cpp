@@ -461,4 +461,32 @@ TEST_F(WizardWindow, EscapeDuringUnpackingAbortsWithNothingHalfWritten) {
   EXPECT_FALSE(store->Exists(("install/" + twtest::Narrow(codename_)).c_str()));
 }
 
+// The wizard in each language of the program: the folder page is shown in it
+// (screenshot tools_wizard_<CODE>.png) and the installation runs to its end.
+class WizardLanguages : public WizardWindow, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(WizardLanguages, ShowsItsPagesAndInstalls) {
+  const int32_t id = GetParam();
+  ASSERT_TRUE(ApplyLanguage(id));
+  ASSERT_EQ(GetCurrentLanguage(), id);
+  const sPackageSpec pkg = Spec();
+  Prepare(pkg, false);
+  const std::string file = "tools_wizard_" + twtest::Narrow(GetLanguageCode3(id)) + ".png";
+  bool shot = false;
+  const int32_t code = RunDriven([&](HWND dialog) {
+    ASSERT_TRUE(WaitKind(tw::kPageFolder));
+    shot = Screenshot(dialog, file.c_str(), 6);
+    PostKey(dialog, VK_RETURN);
+    ASSERT_TRUE(WaitKind(tw::kPageFinish));
+    PostKey(dialog, VK_RETURN);
+  });
+  ApplyLanguage(0);
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(shot) << file;
+  EXPECT_EQ(context_->resultCode, 0);
+  ExpectInstalled(pkg);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLanguage, WizardLanguages, ::testing::Values(0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12));
+
 }  // namespace
