@@ -130,8 +130,18 @@ bool cPictXPM::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
     while (*p != 0 && IsSpace(*p)) ++p;
     if (std::strncmp(p, "/* XPM", 6) != 0) return false;
     p = std::strstr(p, "static");
-    if (p == nullptr || (p = std::strstr(p, "char")) == nullptr || (p = std::strchr(p, '"')) == nullptr)
+    if (p == nullptr || (p = std::strstr(p, "char")) == nullptr || (p = std::strchr(p, '{')) == nullptr)
       return false;
+    // The values are the first string after the brace; comments before it
+    // may hold quotes of their own, which the loader skips too.
+    for (++p;;) {
+      while (*p != 0 && IsSpace(*p)) ++p;
+      if (p[0] != '/' || p[1] != '*') break;
+      p = std::strstr(p + 2, "*/");
+      if (p == nullptr) return false;
+      p += 2;
+    }
+    if (*p != '"') return false;
     int32_t v[4];
     if (!ScanFour(p + 1, v) || !ValidValues(v)) return false;
     if (info != nullptr) {

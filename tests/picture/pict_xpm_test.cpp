@@ -75,6 +75,20 @@ TEST(PictXpm, TwoCharactersPerPixelAndRowOrder) {
   EXPECT_EQ(TopDown(xpm), (std::vector<uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0u, 0xFFFF0000u}));
 }
 
+// A comment between the brace and the values may quote other numbers: the
+// probe reads the same values as the loader.
+TEST(PictXpm, ProbeSkipsACommentWithQuotesBeforeTheValues) {
+  sFile f("/* XPM */\nstatic char *pic[] = {\n/* \"7 3 1 1\" */\n\"2 1 1 1\",\n\"a c None\",\n\"aa\"};\n");
+  sPictInfo info;
+  ASSERT_TRUE(cPictXPM::Detect(f.at0(), &info));
+  EXPECT_EQ(info.width, 2);
+  EXPECT_EQ(info.height, 1);
+  cPictXPM xpm;
+  ASSERT_TRUE(xpm.Load(f.at0()));
+  EXPECT_EQ(xpm.GetWidth(), info.width);
+  EXPECT_EQ(xpm.GetHeight(), info.height);
+}
+
 TEST(PictXpm, RefusedFiles) {
   const std::string good = Xpm("1 1 1 1", {"a c None"}, {"a"});
   struct sCase {
