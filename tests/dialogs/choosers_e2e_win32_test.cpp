@@ -43,6 +43,7 @@
 #include "gui/window_maker.h"
 #include "gui/wnd_lite.h"
 #include "tests/gui/png_file.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -277,40 +278,6 @@ sPoint MiddleOf(cChildElement* form, cChildElement* element, int32_t dy = -1) {
   return {r.x + std::min(r.width / 2, 40), r.y + (dy >= 0 ? dy : r.height / 2)};
 }
 
-// The window's client area as a PNG in the build folder, once it shows at
-// least `colours` colours (it is painted); false when it never does.
-bool Screenshot(HWND window, const char* file, size_t colours) {
-  twtest::RgbImage image;
-  const bool painted = Eventually([&] {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(window, &client);
-    HDC dc = GetDC(window);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(window, dc);
-    if (!copied) return false;
-    image = {};
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
-    std::vector<uint32_t> seen;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (seen.size() < colours && std::find(seen.begin(), seen.end(), row[x] & 0xFFFFFF) == seen.end())
-          seen.push_back(row[x] & 0xFFFFFF);
-      }
-    }
-    return seen.size() >= colours;
-  });
-  return painted && twtest::WriteFile(file, twtest::EncodePng(image));
-}
-
 std::u16string Str(const char16_t* s) { return s != nullptr ? s : u""; }
 
 // Closes every window of the UI thread in the end, so the modal loops return.
@@ -365,7 +332,7 @@ public:
       return ok;
     };
     ASSERT_TRUE(Eventually([&] { return listedIn(root, 5); })) << "the root folder is listed";
-    fileShot = Screenshot(save, "gui_file_chooser_e2e.png", 8);
+    fileShot = twtest::SaveScreenshot(save, "gui_file_chooser_e2e.png", 8);
     // Double click on the row of "docs".
     sPoint docs{-1, -1};
     OnUi<WatchedFileDialog>(file, [&](WatchedFileDialog* d) {
@@ -448,7 +415,7 @@ public:
     ASSERT_GE(one.y, 0) << "one is in the tree";
     Click(pick, one, 1);
     ASSERT_TRUE(Eventually([&] { return current() == root + u"/one"; })) << "the click selects one";
-    folderShot = Screenshot(pick, "gui_folder_chooser_e2e.png", 8);
+    folderShot = twtest::SaveScreenshot(pick, "gui_folder_chooser_e2e.png", 8);
     PostKey(pick, VK_DOWN);
     ASSERT_TRUE(Eventually([&] { return current() == root + u"/one/two"; })) << "Down selects the subfolder";
     PostKey(pick, VK_RETURN);
@@ -486,11 +453,11 @@ public:
     for (const sStep& s : steps) {
       HWND w = WaitTitled(thread, s.title);
       ASSERT_NE(w, nullptr) << "never showed: " << twtest::Narrow(s.title);
-      shots.push_back(Screenshot(w, s.shot, 4));
+      shots.push_back(twtest::SaveScreenshot(w, s.shot, 4));
       // The file chooser is photographed with its listing.
       if (s.title == kSaveTitle) {
         std::this_thread::sleep_for(300ms);
-        shots.back() = Screenshot(w, s.shot, 8);
+        shots.back() = twtest::SaveScreenshot(w, s.shot, 8);
       }
       PostKey(w, s.key);
       EXPECT_TRUE(Eventually([&] { return !IsWindow(w); })) << "closes: " << twtest::Narrow(s.title);

@@ -70,5 +70,8 @@ void ClickAt(POINT p);
 bool CaptureClient(HWND window, RgbImage* image);
 // The number of different colours in image, counting up to limit.
 size_t CountColours(const RgbImage& image, size_t limit);
+// Writes window's client area as a PNG to file once it shows at least
+// `colours` colours (it is painted); false when it never does.
+bool SaveScreenshot(HWND window, const char* file, size_t colours);
 
 }  // namespace twtest

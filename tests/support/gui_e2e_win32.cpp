@@ -176,4 +176,10 @@ size_t CountColours(const RgbImage& image, size_t limit) {
   return seen.size();
 }
 
+bool SaveScreenshot(HWND window, const char* file, size_t colours) {
+  RgbImage image;
+  const bool painted = Eventually([&] { return CaptureClient(window, &image) && CountColours(image, colours) >= colours; });
+  return painted && WriteFile(file, EncodePng(image));
+}
+
 }  // namespace twtest

@@ -34,6 +34,7 @@
 #include "sidoc/loader.h"
 #include "tests/gui/png_file.h"
 #include "tests/support/capture.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/install_fixture.h"
 #include "tools/app_language.h"
 #include "tools/install_context.h"
@@ -144,40 +145,6 @@ void PostClick(HWND dialog, int32_t x, int32_t y) {
   PostMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
   PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
-// The window's client area as a PNG in the build folder once it shows at
-// least `colours` colours.
-bool Screenshot(HWND window, const char* file, size_t colours) {
-  twtest::RgbImage image;
-  const bool painted = Eventually([&] {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(window, &client);
-    HDC dc = GetDC(window);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(window, dc);
-    if (!copied) return false;
-    image = {};
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
-    std::vector<uint32_t> seen;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(row[x] >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(row[x]));
-        if (seen.size() < colours && std::find(seen.begin(), seen.end(), row[x] & 0xFFFFFF) == seen.end())
-          seen.push_back(row[x] & 0xFFFFFF);
-      }
-    }
-    return seen.size() >= colours;
-  });
-  return painted && twtest::WriteFile(file, twtest::EncodePng(image));
 }
 
 void Put(tPkgStringTable& table, const char16_t* key, const std::u16string& value) {
@@ -338,7 +305,7 @@ TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
   bool shots[6] = {};
   const int32_t code = RunDriven([&](HWND dialog) {
     ASSERT_TRUE(WaitKind(tw::kPageWelcome));
-    shots[0] = Screenshot(dialog, "tools_wizard_welcome.png", 6);
+    shots[0] = twtest::SaveScreenshot(dialog, "tools_wizard_welcome.png", 6);
     // The link: found by the viewer's own hit test, then clicked.
     int32_t linkX = -1, linkY = -1;
     ASSERT_TRUE(Eventually([&] {
@@ -362,7 +329,7 @@ TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
       return checked;
     })) << "a click on the agreement box checks it";
     EXPECT_EQ(Kind(), tw::kPageReadme);
-    shots[1] = Screenshot(dialog, "tools_wizard_readme.png", 6);
+    shots[1] = twtest::SaveScreenshot(dialog, "tools_wizard_readme.png", 6);
     PostKey(dialog, VK_RETURN);
     ASSERT_TRUE(WaitKind(tw::kPageEula));
     PostClick(dialog, 193 + 5, 369 + 5);
@@ -374,15 +341,15 @@ TEST_F(WizardWindow, FirstInstallationByKeysAndClicks) {
     }));
     PostClick(dialog, tw::kWizardWidth - 125 + 50, tw::kWizardHeight - 51 + 13);
     ASSERT_TRUE(WaitKind(tw::kPageFolder));
-    shots[2] = Screenshot(dialog, "tools_wizard_folder.png", 6);
+    shots[2] = twtest::SaveScreenshot(dialog, "tools_wizard_folder.png", 6);
     HoldAt("unpacked", 1);
     PostKey(dialog, VK_RETURN);
     ASSERT_TRUE(Eventually([] { return sHeld.load(); }));
     EXPECT_EQ(Kind(), tw::kPageInstall);
-    shots[3] = Screenshot(dialog, "tools_wizard_installing.png", 6);
+    shots[3] = twtest::SaveScreenshot(dialog, "tools_wizard_installing.png", 6);
     sRelease = true;
     ASSERT_TRUE(WaitKind(tw::kPageFinish));
-    shots[4] = Screenshot(dialog, "tools_wizard_finish.png", 6);
+    shots[4] = twtest::SaveScreenshot(dialog, "tools_wizard_finish.png", 6);
     PostKey(dialog, VK_RETURN);
   });
   EXPECT_EQ(code, 0);
@@ -412,7 +379,7 @@ TEST_F(WizardWindow, AFileHeldOpenAsksAndNoKeepsTheEarlierInstallation) {
   const int32_t code = RunDriven([&](HWND dialog) {
     HWND box = WaitBox(dialog);
     ASSERT_NE(box, nullptr) << "no question about the held file";
-    shot = Screenshot(box, "tools_wizard_file_in_use.png", 4);
+    shot = twtest::SaveScreenshot(box, "tools_wizard_file_in_use.png", 4);
     PostKey(box, VK_ESCAPE);
     ASSERT_TRUE(WaitKind(tw::kPageFinish));
     OnUi([&] {
@@ -444,12 +411,12 @@ TEST_F(WizardWindow, EscapeDuringUnpackingAbortsWithNothingHalfWritten) {
     PostKey(dialog, VK_ESCAPE);
     HWND box = WaitBox(dialog);
     ASSERT_NE(box, nullptr) << "no question before aborting";
-    shot = Screenshot(box, "tools_wizard_abort_question.png", 4);
+    shot = twtest::SaveScreenshot(box, "tools_wizard_abort_question.png", 4);
     PostKey(box, VK_RETURN);
     ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }));
     sRelease = true;
     ASSERT_TRUE(WaitKind(tw::kPageFinish));
-    Screenshot(dialog, "tools_wizard_aborted.png", 6);
+    twtest::SaveScreenshot(dialog, "tools_wizard_aborted.png", 6);
     PostKey(dialog, VK_RETURN);
   });
   EXPECT_EQ(code, 0);
@@ -475,7 +442,7 @@ TEST_P(WizardLanguages, ShowsItsPagesAndInstalls) {
   bool shot = false;
   const int32_t code = RunDriven([&](HWND dialog) {
     ASSERT_TRUE(WaitKind(tw::kPageFolder));
-    shot = Screenshot(dialog, file.c_str(), 6);
+    shot = twtest::SaveScreenshot(dialog, file.c_str(), 6);
     PostKey(dialog, VK_RETURN);
     ASSERT_TRUE(WaitKind(tw::kPageFinish));
     PostKey(dialog, VK_RETURN);
