@@ -8,6 +8,7 @@
 #include "picture/pict_gif.h"
 #include "picture/pict_icns.h"
 #include "picture/pict_ico.h"
+#include "picture/pict_jp2.h"
 #include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
@@ -37,8 +38,8 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatBMP, &DetectBmp, &Make<cPictBMP>},
     {kPictFormatDIB, &cPictDIB::Detect, &Make<cPictDIB>},
     {kPictFormatICO, &cPictICO::Detect, &Make<cPictICO>},
-    {kPictFormatJP2, nullptr, nullptr},
-    {kPictFormatJ2K, nullptr, nullptr},
+    {kPictFormatJP2, &cPictJP2::Detect, &Make<cPictJP2>},
+    {kPictFormatJ2K, &cPictJ2K::Detect, &Make<cPictJ2K>},
     {kPictFormatICNS, &cPictICNS::Detect, &Make<cPictICNS>},
     {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
     {kPictFormatMRW, nullptr, nullptr},

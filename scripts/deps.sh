@@ -33,6 +33,11 @@ packages+=(netpbm imagemagick icoutils icnsutils)
 # Independent TIFF and EXIF writers and readers for the TIFF decoder's
 # agreement tests and its benchmark peer (libtiff).
 packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw libraw-bin python3-tifffile)
+# JPEG 2000 and DICOM: OpenJPEG's own encoder and decoder make and check the
+# JPEG 2000 fixtures, dcmtk's img2dcm and dcm2pnm the DICOM ones; dpkg-dev
+# unpacks OpenJPEG's source package for the static Windows builds
+# (scripts/openjpeg-source.sh).
+packages+=(libopenjp2-tools dcmtk dpkg-dev)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then
