@@ -5,6 +5,7 @@
 #include <new>
 
 #include "picture/pict_dib.h"
+#include "picture/pict_dicom.h"
 #include "picture/pict_gif.h"
 #include "picture/pict_icns.h"
 #include "picture/pict_ico.h"
@@ -62,8 +63,8 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatTIFF, &cPictTIFF::Detect, &Make<cPictTIFF>},
     {kPictFormatPPM, &cPictPPM::Detect, &Make<cPictPPM>},
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
-    {kPictFormatDICOM, nullptr, nullptr},
-    {kPictFormatDICOMLegacy, nullptr, nullptr},
+    {kPictFormatDICOM, &cPictDICOM::Detect, &Make<cPictDICOM>},
+    {kPictFormatDICOMLegacy, &cPictDICOMLegacy::Detect, &Make<cPictDICOMLegacy>},
     {kPictFormatJBIG2, nullptr, nullptr},
     {kPictFormatXPM, &cPictXPM::Detect, &Make<cPictXPM>},
 };
