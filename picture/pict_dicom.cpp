@@ -405,6 +405,7 @@ bool cPictDICOM::Parse(cFileIOTarget* stream) {
     if (frames < 2 || !(rest == 0 || (rest == 1 && (frames * size) % 2 == 1))) continue;
     auto* last = map.Last();
     int32_t next = last->key;
+    --records;  // the record split is replaced by its frames
     for (uint64_t i = 0; i < frames; ++i) {
       if (records >= kMaxFrames || next == INT32_MAX) break;
       sDicomFrame* copy = FindOrAddDicomFrame(map, ++next);
@@ -415,7 +416,6 @@ bool cPictDICOM::Parse(cFileIOTarget* stream) {
       ++records;
     }
     map.Erase(map.FindNode(key));
-    --records;
   }
   return !map.IsEmpty();
 }
