@@ -1,0 +1,10 @@
+// Fuzz target for the DICOM decoder with preamble (cPictDICOM). See
+// picture_fuzz_check.h for the input and the properties: counts and sizes
+// agree with the loads, loads repeat, streaming gives the buffered pixels
+// and fitted loads stay in their box.
+#include "fuzz/picture_fuzz_check.h"
+#include "picture/pict_dicom.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return picture_fuzz::FuzzPicture<cPictDICOM>(data, size, {});
+}
