@@ -79,6 +79,8 @@ std::vector<uint8_t> Pack12Grouped(const std::vector<uint16_t>& samples) {
       groups = 0;
     }
   }
+  // The last group is filled up to 16 bytes, as the cameras write it.
+  while (out.size() % 16 != 0) out.push_back(0);
   return out;
 }
 

@@ -22,7 +22,7 @@ std::vector<uint8_t> SampleBytes8(const std::vector<uint16_t>& samples);
 // to whole bytes (TIFF's packing for BitsPerSample n).
 std::vector<uint8_t> PackBitsMsb(const std::vector<uint16_t>& samples, int32_t width, int32_t bits);
 // TIFF/EP compression 32769: 12-bit pairs in 3 bytes, one padding byte
-// after every 15 (16-byte groups).
+// after every 15 (16-byte groups), the last group filled up to 16 bytes.
 std::vector<uint8_t> Pack12Grouped(const std::vector<uint16_t>& samples);
 
 // A CFA sensor directory.

@@ -3,6 +3,8 @@
 // and 3FR apart, previews fit, and broken files fail cleanly.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "picture/raw/pict_dng.h"
 #include "tests/picture/raw/raw_test_util.h"
 #include "tests/support/raw_fixture.h"
