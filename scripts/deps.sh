@@ -38,6 +38,9 @@ packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw li
 # unpacks OpenJPEG's source package for the static Windows builds
 # (scripts/openjpeg-source.sh).
 packages+=(libopenjp2-tools dcmtk dpkg-dev)
+# Camera raw oracles (dcraw, raw-identify, unprocessed_raw) and the raw
+# benchmark's peer (LibRaw's unpack).
+packages+=(dcraw libraw-bin libraw-dev)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then
