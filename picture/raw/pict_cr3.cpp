@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/memio.h"
-#include "picture/jpeg_raw_lossless.h"
 #include "picture/pict_jpeg.h"
 
 namespace {
@@ -132,10 +131,12 @@ bool cPictCR3::Load(cFileIOTarget* stream) {
   if (!ParseCr3Boxes(stream)) return false;
   cFileIOSubRange window(stream, mdatOffset_, mdatSize_);
   if (!window.IsOpen()) return false;
-  cRAWLosslessJpeg jpeg;
-  jpeg.SetRasterSize(metaWidth_, metaHeight_);
-  jpeg.SetFieldOrder(0);
-  if (!jpeg.Decode(&window) || !jpeg.HasPixels()) return false;
+  // The picture is whatever the JPEG decoder makes of a baseline or
+  // progressive JPEG; the raw-raster decoder would route a lossless frame
+  // into a sample raster that never becomes pixels, so the plain decoder
+  // serves every kind.
+  cPictJPEG jpeg;
+  if (!jpeg.Load(&window) || !jpeg.HasPixels()) return false;
   TakePixels(&jpeg);
   return HasPixels();
 }
