@@ -15,6 +15,7 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_cr3.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatCRW, nullptr, nullptr},
     {kPictFormatMOS, nullptr, nullptr},
     {kPictFormatCR2, nullptr, nullptr},
-    {kPictFormatCR3, nullptr, nullptr},
+    {kPictFormatCR3, &cPictCR3::Detect, &Make<cPictCR3>},
     {kPictFormatNEF, nullptr, nullptr},
     {kPictFormat3FR, nullptr, nullptr},
     {kPictFormatDNG, nullptr, nullptr},

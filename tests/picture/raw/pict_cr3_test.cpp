@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/memio.h"
+#include "picture/pict_factory.h"
 #include "picture/raw/pict_cr3.h"
 #include "tests/picture/raw/cr3_builder.h"
 #include "tests/support/test_support.h"
@@ -186,6 +187,25 @@ TEST(PictCR3, MendedFaults) {
   cBufWrapperIO s(bad.data(), static_cast<uint32_t>(bad.size()));
   cPictCR3 cr3;
   EXPECT_FALSE(cr3.Load(&s));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PictCR3, FactoryPicksItAndLoads) {
+  const tBytes file = File(MainJpeg(), PreviewJpeg());
+  cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+  sPictInfo info;
+  std::unique_ptr<cPictBase> pict(CreatePicture(&io, &info));
+  ASSERT_NE(pict, nullptr);
+  EXPECT_EQ(pict->GetFormat(), kPictFormatCR3);
+  EXPECT_EQ(info.width, 48);
+  // A broken CR3 (no mdat) is not taken for one.
+  const tBytes broken = Cat({Ftyp(), Moov(48, 32)});
+  cBufWrapperIO bad(broken.data(), static_cast<uint32_t>(broken.size()));
+  std::unique_ptr<cPictBase> none(CreatePicture(&bad, nullptr));
+  EXPECT_TRUE(none == nullptr || none->GetFormat() != kPictFormatCR3);
 }
 
 }  // namespace
