@@ -91,7 +91,10 @@ public:
   static bool IsLowBitModel(uint32_t modelId);
   static bool IsFourColourModel(uint32_t modelId) { return modelId == 0x04040000 || modelId == 0x03010000; }
 
-  // The sensor samples of the last Load's decode (sensor width x height).
+  // ReadCiff in full, then the raw data decoded into Raster(); the first
+  // half of Load.
+  bool DecodeRaster(cFileIOTarget* stream);
+  // The sensor samples of the last decode (sensor width x height).
   _typebuf<uint16_t>& Raster() { return raster_; }
 
 private:
