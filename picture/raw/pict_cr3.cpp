@@ -14,6 +14,17 @@ uint32_t Be32(const uint8_t* p) {
 }
 uint64_t Be64(const uint8_t* p) { return (static_cast<uint64_t>(Be32(p)) << 32) | Be32(p + 4); }
 
+// Entry points turn an exception (memory, an index check) into a failed
+// result, so a crafted file fails and the factory goes on.
+template <class F>
+bool Guarded(F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return false;
+  }
+}
+
 bool ReadAt(cFileIOTarget* stream, uint64_t at, void* out, uint32_t count) {
   return stream->Seek(at) && stream->ReadExact(out, count);
 }
@@ -118,7 +129,7 @@ bool cPictCR3::ParseCr3Boxes(cFileIOTarget* stream) {
 }
 
 bool cPictCR3::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
-  if (!ParseCr3Boxes(stream)) return false;
+  if (!Guarded([&] { return ParseCr3Boxes(stream); })) return false;
   if (info != nullptr) {
     info->width = static_cast<int32_t>(metaWidth_ > 0x7FFFFFFFu ? 0 : metaWidth_);
     info->height = static_cast<int32_t>(metaHeight_ > 0x7FFFFFFFu ? 0 : metaHeight_);
@@ -127,10 +138,14 @@ bool cPictCR3::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
   return true;
 }
 
-bool cPictCR3::Load(cFileIOTarget* stream) {
+bool cPictCR3::Load(cFileIOTarget* stream) { return Guarded([&] { return LoadBody(stream); }); }
+
+bool cPictCR3::LoadBody(cFileIOTarget* stream) {
   if (!ParseCr3Boxes(stream)) return false;
   cFileIOSubRange window(stream, mdatOffset_, mdatSize_);
-  if (!window.IsOpen()) return false;
+  // A frame far larger than its bytes could code is not decoded.
+  if (!window.IsOpen() || !cPictJPEG::PlausibleEmbeddedSize(&window, mdatSize_)) return false;
+  window.Seek(0);
   // The picture is whatever the JPEG decoder makes of a baseline or
   // progressive JPEG; the raw-raster decoder would route a lossless frame
   // into a sample raster that never becomes pixels, so the plain decoder
@@ -142,9 +157,14 @@ bool cPictCR3::Load(cFileIOTarget* stream) {
 }
 
 bool cPictCR3::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t& maxWidth, int32_t& maxHeight) {
+  return Guarded([&] { return LoadPreviewBody(stream, destination, maxWidth, maxHeight); });
+}
+
+bool cPictCR3::LoadPreviewBody(cFileIOTarget* stream, cPictBase* destination, int32_t maxWidth, int32_t maxHeight) {
   if (destination == nullptr || !ParseCr3Boxes(stream) || previewOffset_ == 0) return false;
   cFileIOSubRange window(stream, previewOffset_, previewSize_);
-  if (!window.IsOpen()) return false;
+  if (!window.IsOpen() || !cPictJPEG::PlausibleEmbeddedSize(&window, previewSize_)) return false;
+  window.Seek(0);
   sPictInfo info;
   if (!cPictJPEG::Detect(&window, &info) || info.width <= 0 || info.height <= 0) return false;
   window.Seek(0);

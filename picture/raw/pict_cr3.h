@@ -41,6 +41,9 @@ public:
   uint32_t MetaHeight() const { return metaHeight_; }
 
 private:
+  bool LoadBody(cFileIOTarget* stream);
+  bool LoadPreviewBody(cFileIOTarget* stream, cPictBase* destination, int32_t maxWidth, int32_t maxHeight);
+
   uint64_t mdatOffset_ = 0, mdatSize_ = 0;
   uint64_t previewOffset_ = 0, previewSize_ = 0;
   uint32_t metaWidth_ = 0, metaHeight_ = 0;

@@ -15,6 +15,17 @@ uint32_t Le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// Entry points turn an exception (memory, an index check) into a failed
+// result, so a crafted file fails and the factory goes on.
+template <class F>
+bool Guarded(F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return false;
+  }
+}
+
 bool ReadAt(cFileIOTarget* stream, uint64_t at, void* out, uint32_t count) {
   return stream->Seek(at) && stream->ReadExact(out, count);
 }
@@ -177,6 +188,10 @@ bool cPictCRW::Detect(cFileIOTarget* stream, sPictInfo* info) {
 }
 
 bool cPictCRW::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
+  return Guarded([&] { return ReadInfoBody(stream, info); });
+}
+
+bool cPictCRW::ReadInfoBody(cFileIOTarget* stream, sPictInfo* info) {
   if (stream == nullptr || !stream->Seek(0)) return false;
   infoOnly_ = true;
   if (!ReadCiff(stream)) return false;
@@ -189,9 +204,13 @@ bool cPictCRW::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
   return true;
 }
 
-bool cPictCRW::Load(cFileIOTarget* stream) { return DecodeRaster(stream) && Develop(stream); }
+bool cPictCRW::Load(cFileIOTarget* stream) {
+  return Guarded([&] { return DecodeRaster(stream) && Develop(stream); });
+}
 
-bool cPictCRW::DecodeRaster(cFileIOTarget* stream) {
+bool cPictCRW::DecodeRaster(cFileIOTarget* stream) { return Guarded([&] { return DecodeRasterBody(stream); }); }
+
+bool cPictCRW::DecodeRasterBody(cFileIOTarget* stream) {
   if (stream == nullptr || !stream->Seek(0)) return false;
   infoOnly_ = false;
   if (!ReadCiff(stream)) return false;
@@ -208,6 +227,10 @@ bool cPictCRW::DecodeRaster(cFileIOTarget* stream) {
 }
 
 bool cPictCRW::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t&, int32_t&) {
+  return Guarded([&] { return LoadPreviewBody(stream, destination); });
+}
+
+bool cPictCRW::LoadPreviewBody(cFileIOTarget* stream, cPictBase* destination) {
   if (stream == nullptr || destination == nullptr || !stream->Seek(0)) return false;
   infoOnly_ = true;
   if (!ReadCiff(stream) || facts_.previewSize == 0) return false;

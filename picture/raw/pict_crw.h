@@ -86,6 +86,7 @@ public:
 
   // The shared reader: with infoOnly it stops after the image size.
   bool ReadCiff(cFileIOTarget* stream);
+  void SetInfoOnly(bool on) { infoOnly_ = on; }
   const sCiffFacts& Facts() const { return facts_; }
   bool LowBits() const { return lowBits_; }
   static bool IsLowBitModel(uint32_t modelId);
@@ -98,6 +99,9 @@ public:
   _typebuf<uint16_t>& Raster() { return raster_; }
 
 private:
+  bool ReadInfoBody(cFileIOTarget* stream, sPictInfo* info);
+  bool DecodeRasterBody(cFileIOTarget* stream);
+  bool LoadPreviewBody(cFileIOTarget* stream, cPictBase* destination);
   bool Develop(cFileIOTarget* stream);
 
   bool infoOnly_ = false;
