@@ -333,7 +333,9 @@ bool cPictCR2::Load(cFileIOTarget* stream) {
   return Guarded([&] {
     sTiffStripData sd;
     source_ = stream;
-    const bool ok = DecodeRaw(stream, sd) && AllocatePixels64(pictureWidth_, pictureHeight_) && PutRows16(0, sd);
+    // Sensor samples are developed into a picture of their own size; sRAW
+    // allocates its pixels in PutRows16.
+    const bool ok = DecodeRaw(stream, sd) && PutRows16(0, sd);
     source_ = nullptr;
     raster_.Reset();
     return ok;

@@ -2,10 +2,13 @@
 #include "picture/raw/pict_crw.h"
 
 #include <cstring>
+#include <memory>
 
 #include "base/memio.h"
 #include "picture/pict_jpeg.h"
 #include "picture/raw/raw_canon_compressed.h"
+#include "picture/raw/raw_cfa.h"
+#include "picture/raw/raw_develop.h"
 
 namespace {
 
@@ -241,6 +244,53 @@ bool cPictCRW::LoadPreviewBody(cFileIOTarget* stream, cPictBase* destination) {
   return true;
 }
 
-// Development joins when the shared RAW development layer is in the tree;
-// until then a Load stops after the decode.
-bool cPictCRW::Develop(cFileIOTarget*) { return false; }
+bool cPictCRW::Develop(cFileIOTarget* stream) {
+  const sCiffFacts& f = facts_;
+  sRawDevelopParams params;
+  params.hasBorders = true;
+  params.borders.left = static_cast<int32_t>(f.left);
+  params.borders.top = static_cast<int32_t>(f.top);
+  // The picture lies inside the sensor (checked by ReadCiff).
+  params.borders.right = static_cast<int32_t>(f.sensorWidth - f.width - f.left);
+  params.borders.bottom = static_cast<int32_t>(f.sensorHeight - f.height - f.top);
+  params.levelsFraction = 0.999;
+  params.gamma = 2.2;
+  params.bottomUp = true;
+  const int64_t count = int64_t{f.sensorWidth} * f.sensorHeight;
+  const int32_t rawWidth = static_cast<int32_t>(f.sensorWidth), rawHeight = static_cast<int32_t>(f.sensorHeight);
+  if (IsFourColourModel(f.modelId)) {
+    static const uint8_t kPattern[4] = {1, 2, 3, 0};
+    // Rows: output red, green, blue; columns: colour codes 0 to 3.
+    static const double kWeights[12] = {2, 2, -0.5, -0.2, -0.2, 2, 2, 1, 1, -0.5, 2, -0.2};
+    sCFAPattern pattern;
+    if (!pattern.Assign(2, 2, kPattern, 4)) return false;
+    params.demosaic = kRawDemosaicWeighted;
+    params.weights = kWeights;
+    params.black = 0;
+    params.red = params.green = params.blue = 1.0;
+    params.saturation = 1.5;
+    return DevelopRaw(raster_.data, count, rawWidth, rawHeight, CreateBayerFilter(pattern), params, stream, *this);
+  }
+  int32_t white = lowBits_ ? 4095 : 1023, black = 0;
+  if (f.modelId == 0x01668000 || f.modelId == 0x80000168 || f.modelId == 0x80000170) {
+    black = 128;
+    white = 4000;
+  }
+  const double scale = 65535.0 / (white - black);
+  const uint16_t* wb = f.wbLevels;
+  double m = wb[0];
+  for (int32_t k = 1; k < 4; ++k)
+    if (wb[k] != 0 && wb[k] < m) m = wb[k];
+  params.demosaic = kRawDemosaicBayer;
+  params.black = black;
+  if (m == 0) {
+    params.red = params.green = params.blue = scale;
+  } else {
+    params.red = wb[0] * scale / m;
+    params.green = wb[1] * scale / m;
+    params.blue = wb[2] * scale / m;
+  }
+  params.saturation = 0.0;
+  return DevelopRaw(raster_.data, count, rawWidth, rawHeight, std::make_unique<cStdCFAFilter>(), params, stream,
+                    *this);
+}
