@@ -163,6 +163,19 @@ bool cPictCR2::OnTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_t s
       if (offset >= length || offset + 2 > length) return false;
       if (!exifProps_.ReadIFD(this, GetStream(), kIfdExif, offset, IsBigEndian(), IsBigTiff(), kWholeStream))
         return false;
+    } else if (tag == kNextIfdTag && size == 4 && data != nullptr) {
+      // IFD1 is the JPEG interchange directory: its JPEG is the thumbnail
+      // (property 13), the preview. A thumbnail that does not read leaves
+      // the file as it is.
+      if (!cPictTIFF::OnTag(tag, type, data, size)) return false;
+      const uint64_t offset = GetLong(data);
+      if (offset != 0 && !IsBeingWalked(offset)) {
+        cExifDecoder thumbnail;
+        thumbnail.SetDecodeThumbnail(GetDecodeThumbnail());
+        thumbnail.SetParentWalk(this);
+        thumbnail.ReadIFD(this, GetStream(), kIfd1, offset, IsBigEndian(), IsBigTiff(), kWholeStream);
+      }
+      return true;
     }
   }
   return cPictTIFF::OnTag(tag, type, data, size);
@@ -415,4 +428,18 @@ bool cPictCR2::ConvertSRaw(const sTiffStripData& sd, bool bottomUp) {
     }
   }
   return true;
+}
+
+bool cPictCR2::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t&, int32_t&) {
+  return Guarded([&] {
+    if (stream == nullptr || destination == nullptr) return false;
+    ResetPage();
+    SetDecodeThumbnail(true);
+    ResetExif(this, kIfd0);
+    if (!cTiffGeneric::ReadHeader(stream, kWholeStream)) return false;
+    cPictPropImage* p = FindThumbnailProp();
+    if (p == nullptr || p->GetPicture() == nullptr || !p->GetPicture()->HasPixels()) return false;
+    destination->TakePixels(p->GetPicture());
+    return destination->HasPixels();
+  });
 }

@@ -68,6 +68,8 @@ public:
   bool Load(cFileIOTarget* stream) override;
   bool LoadImageFitted(cFileIOTarget* stream, cPictBase* destination, int32_t maxWidth, int32_t maxHeight,
                        int32_t index, bool allowFullDecode, uint32_t background) override;
+  // The TIFF thumbnail (IFD1's JPEG), read without the raw checks.
+  bool LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t& width, int32_t& height) override;
   bool CanStreamToCanvas() const override { return false; }
   bool IsMultiImage() const override { return false; }
   int32_t GetImageCount(cFileIOTarget*) override { return 1; }

@@ -115,7 +115,7 @@ struct sCr2Spec {
   uint16_t balance[4] = {2000, 1024, 1024, 1500};  // red, green, second green, blue
   bool oldest = false;              // raw at a maker-note offset, data directory in IFD1
   std::vector<uint16_t> oldBalance;
-  bool thumbnail = false;
+  tBytes thumbnail;                 // IFD1's JPEG; empty: none
   bool bigEndian = false;
 };
 
@@ -158,9 +158,8 @@ inline tBytes MakeCr2(const sCr2Spec& s) {
     if (!s.oldBalance.empty()) b.AddShorts(note, 0x00A4, s.oldBalance);
     const int dataIfd = s.oldest ? ifd1 : ifd3;
     if (s.oldest) b.AddLongs(note, 0x0081, {static_cast<uint32_t>(rawAt)});
-    if (s.thumbnail && !s.oldest) {
-      const tBytes jpeg = {0xFF, 0xD8, 0xFF, 0xD9};
-      const int thumb = b.AddBlock(jpeg);
+    if (!s.thumbnail.empty() && !s.oldest) {
+      const int thumb = b.AddBlock(s.thumbnail);
       b.AddBlockOffsets(ifd1, 513, {thumb});
       b.AddBlockSizes(ifd1, 514, {thumb});
     }

@@ -4,11 +4,14 @@
 // slice tag longer than three values, a masked area beyond the raster).
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "base/memio.h"
 #include "picture/raw/pict_cr2.h"
 #include "tests/picture/raw/cr2_builder.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -273,6 +276,36 @@ TEST(PictCR2, BlackLevelMeasurement) {
     EXPECT_EQ(cr2.MakerNote().maskSynthesised, c.synthesised);
     EXPECT_EQ(cr2.MeasureBlackLevel(sd), c.level);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PictCR2, PreviewIsTheTiffThumbnail) {
+  std::ifstream f(twtest::SourcePath("tests/picture/raw/data/cr3_preview.jpg"), std::ios::binary);
+  const tBytes jpeg((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(jpeg.empty());
+  const std::vector<uint16_t> raster = Mosaic(160, 100, 14);
+  sCr2Spec s = Sliced(160, 100, 2, 48, 64, raster);
+  s.thumbnail = jpeg;
+  const tBytes file = MakeCr2(s);
+  sPictInfo info;
+  ASSERT_TRUE(Info(file, info));
+  EXPECT_TRUE(info.hasPreview);
+  cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+  cPictCR2 cr2;
+  cPictDummy preview;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(cr2.LoadPreview(&io, &preview, w, h));
+  EXPECT_EQ(preview.GetWidth(), 24);
+  EXPECT_EQ(preview.GetHeight(), 16);
+  // Without a thumbnail there is no preview.
+  s.thumbnail.clear();
+  const tBytes bare = MakeCr2(s);
+  cBufWrapperIO io2(bare.data(), static_cast<uint32_t>(bare.size()));
+  cPictDummy none;
+  EXPECT_FALSE(cr2.LoadPreview(&io2, &none, w, h));
 }
 
 }  // namespace
