@@ -52,3 +52,12 @@ if(TARGET bench_picture_tiff)
   find_package(TIFF REQUIRED)
   target_link_libraries(bench_picture_tiff PRIVATE TIFF::TIFF)
 endif()
+
+# The Canon raw benchmark measures against LibRaw's unpack (libraw-dev) and
+# builds its files with the tests' CR2, CRW and lossless-JPEG kits.
+if(TARGET bench_canon_raw)
+  find_library(LIBRAW_LIBRARY raw REQUIRED)
+  target_sources(bench_canon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_canon_raw PRIVATE ${TW_ROOT})
+  target_link_libraries(bench_canon_raw PRIVATE ${LIBRAW_LIBRARY})
+endif()

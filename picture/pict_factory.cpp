@@ -17,6 +17,9 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_cr2.h"
+#include "picture/raw/pict_cr3.h"
+#include "picture/raw/pict_crw.h"
 #include "picture/raw/pict_dng.h"
 #include "picture/raw/pict_mos.h"
 #include "picture/raw/pict_tiff_ep.h"
@@ -55,10 +58,10 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatSRW, nullptr, nullptr},
     {kPictFormatIIQ, nullptr, nullptr},
     {kPictFormatRAF, nullptr, nullptr},
-    {kPictFormatCRW, nullptr, nullptr},
+    {kPictFormatCRW, &cPictCRW::Detect, &Make<cPictCRW>},
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
-    {kPictFormatCR2, nullptr, nullptr},
-    {kPictFormatCR3, nullptr, nullptr},
+    {kPictFormatCR2, &cPictCR2::Detect, &Make<cPictCR2>},
+    {kPictFormatCR3, &cPictCR3::Detect, &Make<cPictCR3>},
     {kPictFormatNEF, nullptr, nullptr},
     {kPictFormat3FR, &cPict3FR::Detect, &Make<cPict3FR>},
     {kPictFormatDNG, &cPictDNG::Detect, &Make<cPictDNG>},
