@@ -24,9 +24,9 @@ namespace {
 
 // 32-bit words of four bytes (first byte most significant when big-endian),
 // samples taken from the most significant end; bytes past size read as 0.
-class cWordBitReader {
+class cNefWordReader {
 public:
-  cWordBitReader(const uint8_t* bytes, int64_t size, int64_t start, bool bigEndian)
+  cNefWordReader(const uint8_t* bytes, int64_t size, int64_t start, bool bigEndian)
       : bytes_(bytes), size_(size), pos_(start), bigEndian_(bigEndian) {}
 
   uint32_t Get(int32_t b) {
@@ -87,7 +87,7 @@ bool UnpackRowsWithWords(const uint8_t* in, int32_t size, sTiffStripData& sd, F 
   if (!AllocSamples(out, sd.rows, n)) return false;
   uint16_t* s = Samples(out);
   for (int32_t r = 0; r < sd.rows; ++r) {
-    cWordBitReader reader(in, size, rowStart(r), sd.bigEndian);
+    cNefWordReader reader(in, size, rowStart(r), sd.bigEndian);
     uint16_t* row = s + static_cast<int64_t>(r) * n;
     for (int32_t c = 0; c < n; ++c) row[c] = static_cast<uint16_t>(reader.Get(sd.bitsPerSample));
   }
@@ -156,7 +156,7 @@ bool UnpackBitsPadded(const uint8_t* in, int32_t size, sTiffStripData& sd, int32
     uint16_t* row = s + static_cast<int64_t>(r) * n;
     int32_t c = 0;
     for (int64_t g = 0; g < groups; ++g) {
-      cWordBitReader reader(in, size, rowBytes * r + g * groupBytes, sd.bigEndian);
+      cNefWordReader reader(in, size, rowBytes * r + g * groupBytes, sd.bigEndian);
       for (int32_t i = 0; i < k && c < n; ++i) row[c++] = static_cast<uint16_t>(reader.Get(sd.bitsPerSample));
     }
   }
