@@ -15,8 +15,11 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_arw.h"
 #include "picture/raw/pict_dng.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_pef.h"
+#include "picture/raw/pict_srw.h"
 #include "picture/raw/pict_tiff_ep.h"
 
 namespace {
@@ -48,9 +51,9 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatRWL, nullptr, nullptr},
     {kPictFormatORF, nullptr, nullptr},
     {kPictFormatX3F, nullptr, nullptr},
-    {kPictFormatPEF, nullptr, nullptr},
-    {kPictFormatARW, nullptr, nullptr},
-    {kPictFormatSRW, nullptr, nullptr},
+    {kPictFormatPEF, &cPictPEF::Detect, &Make<cPictPEF>},
+    {kPictFormatARW, &cPictARW::Detect, &Make<cPictARW>},
+    {kPictFormatSRW, &cPictSRW::Detect, &Make<cPictSRW>},
     {kPictFormatIIQ, nullptr, nullptr},
     {kPictFormatRAF, nullptr, nullptr},
     {kPictFormatCRW, nullptr, nullptr},
