@@ -18,6 +18,7 @@
 #include "picture/raw/pict_arw.h"
 #include "picture/raw/pict_dng.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_nef.h"
 #include "picture/raw/pict_pef.h"
 #include "picture/raw/pict_srw.h"
 #include "picture/raw/pict_tiff_ep.h"
@@ -60,7 +61,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, nullptr, nullptr},
     {kPictFormatCR3, nullptr, nullptr},
-    {kPictFormatNEF, nullptr, nullptr},
+    {kPictFormatNEF, &cPictNEF::Detect, &Make<cPictNEF>},
     {kPictFormat3FR, &cPict3FR::Detect, &Make<cPict3FR>},
     {kPictFormatDNG, &cPictDNG::Detect, &Make<cPictDNG>},
     {kPictFormatTIFF_EP, &cPictTIFF_EP::Detect, &Make<cPictTIFF_EP>},
