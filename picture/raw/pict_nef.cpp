@@ -167,7 +167,9 @@ bool cPictNEF::WalkRaw(cFileIOTarget* stream, uint32_t offset, bool be, bool big
   ResetPage();
   const uint64_t size = stream->GetSize();
   if (offset == 0 || offset >= size) return false;
-  return ReadIFD(this, stream, kIfd0, offset, be, bigTiff, size - offset) && IsPageSupported();
+  // Offsets in the directory are file offsets: they are checked against the
+  // whole stream.
+  return ReadIFD(this, stream, kIfd0, offset, be, bigTiff, kWholeStream) && IsPageSupported();
 }
 
 bool cPictNEF::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
