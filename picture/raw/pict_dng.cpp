@@ -156,6 +156,8 @@ bool cPictDNG::OnDngTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_
 }
 
 bool cPict3FR::OnTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_t size) {
+  // A real DNGVersion makes the file a DNG, never a 3FR.
+  if (tag == 50706) return false;
   if (tag == 271 && !StartsWith(AsciiValue(data, size), "Hasselblad", true)) return false;
   if (tag == 50708) {
     // A real DNG version was read: this is a DNG, never a 3FR.

@@ -79,6 +79,8 @@ std::vector<uint8_t> Pack12Grouped(const std::vector<uint16_t>& samples) {
       groups = 0;
     }
   }
+  // The last group is filled up to 16 bytes, as the cameras write it.
+  while (out.size() % 16 != 0) out.push_back(0);
   return out;
 }
 
@@ -194,4 +196,281 @@ std::vector<uint8_t> MakeCameraTiff(const sCameraTiff& f) {
   }
   if (f.extraTags) f.extraTags(b, ifd0, sensorIfd);
   return b.Build();
+}
+
+// ---- Format generators ----
+
+std::vector<uint8_t> MakeDng(const sDngFile& f) {
+  sCameraTiff t = f.tiff;
+  auto user = t.extraTags;
+  t.extraTags = [f, user](cTiffBuilder& b, int ifd0, int raw) {
+    if (!f.version.empty()) b.AddBytes(ifd0, 50706, 1, f.version);
+    if (!f.uniqueCameraModel.empty()) b.AddAscii(ifd0, 50708, f.uniqueCameraModel);
+    if (!f.asShotNeutral.empty()) b.AddRationals(ifd0, 50728, f.asShotNeutral);
+    if (f.writeBlack) {
+      if (f.blackRational) b.AddRationals(raw, 50714, {{f.black, f.blackDenominator}});
+      else b.AddLong(raw, 50714, f.black);
+    }
+    if (f.whiteLevel != 0) b.AddLong(raw, 50717, f.whiteLevel);
+    if (!f.cropOrigin.empty()) b.AddLongs(raw, 50719, f.cropOrigin);
+    if (!f.cropSize.empty()) b.AddLongs(raw, 50720, f.cropSize);
+    if (!f.activeArea.empty()) b.AddLongs(raw, 50829, f.activeArea);
+    if (user) user(b, ifd0, raw);
+  };
+  return MakeCameraTiff(t);
+}
+
+std::vector<uint8_t> Make3FR(sDngFile f) {
+  f.version.clear();
+  if (f.uniqueCameraModel.empty()) f.uniqueCameraModel = "Hasselblad H6D-100c";
+  if (f.tiff.make.empty()) f.tiff.make = "Hasselblad";
+  if (f.tiff.sensor.compression == 7) {
+    // The strips carry the Hasselblad scan instead of a standard one.
+    const sRawSensor& s = f.tiff.sensor;
+    cTiffBuilder b(f.tiff.bigEndian, false);
+    const int ifd0 = b.AddIfd();
+    b.AddAscii(ifd0, 271, f.tiff.make);
+    if (!f.tiff.model.empty()) b.AddAscii(ifd0, 272, f.tiff.model);
+    b.AddAscii(ifd0, 50708, f.uniqueCameraModel);
+    const int raw = f.tiff.sensorInIfd0 ? ifd0 : b.AddIfd();
+    if (!f.tiff.sensorInIfd0) {
+      AddRgbPreview(b, ifd0, f.tiff.preview);
+      b.AddIfdPointer(ifd0, 330, raw);
+    }
+    b.AddLong(raw, 254, 0);
+    b.AddLong(raw, 256, static_cast<uint32_t>(s.width));
+    b.AddLong(raw, 257, static_cast<uint32_t>(s.height));
+    b.AddShort(raw, 258, 16);
+    b.AddShort(raw, 259, 7);
+    b.AddShort(raw, 262, s.photometric);
+    b.AddShort(raw, 277, 1);
+    if (s.writePattern) {
+      b.AddShorts(raw, 33421, {s.patternRows, s.patternColumns});
+      b.AddBytes(raw, 33422, 1, s.pattern);
+    }
+    const int block = b.AddBlock(Encode3FRScan(s.samples, s.width, s.height));
+    b.AddBlockOffsets(raw, 273, {block});
+    b.AddLong(raw, 278, static_cast<uint32_t>(s.height));
+    b.AddBlockSizes(raw, 279, {block});
+    return b.Build();
+  }
+  return MakeDng(f);
+}
+
+std::vector<uint8_t> MakeTiffEp(const sTiffEpFile& f) {
+  cTiffBuilder b(f.tiff.bigEndian, false);
+  const int ifd0 = b.AddIfd();
+  if (!f.tiff.make.empty()) b.AddAscii(ifd0, 271, f.tiff.make);
+  if (!f.tiff.model.empty()) b.AddAscii(ifd0, 272, f.tiff.model);
+  if (f.writeStandardId) b.AddBytes(ifd0, 37398, 1, {1, 0, 0, 0});
+  AddRgbPreview(b, ifd0, f.tiff.preview);
+  std::vector<int> subs;
+  subs.push_back(b.AddIfd());
+  AddRawSensor(b, subs.back(), f.tiff.sensor);
+  for (const sRawSensor& s : f.moreSensors) {
+    subs.push_back(b.AddIfd());
+    AddRawSensor(b, subs.back(), s);
+  }
+  // The sub-IFD list as LONG offsets of the IFDs.
+  std::vector<uint32_t> zeros(subs.size(), 0);
+  b.AddLongs(ifd0, 330, zeros);
+  if (f.tiff.extraTags) f.tiff.extraTags(b, ifd0, subs[0]);
+  // Patch the offsets in: build once to learn where the IFDs land.
+  std::vector<uint8_t> bytes = b.Build();
+  std::vector<uint32_t> offsets;
+  for (int s : subs) offsets.push_back(static_cast<uint32_t>(b.IfdOffset(s)));
+  // The list entry has a fixed size, so rewriting it does not move
+  // anything: replace the value bytes in place.
+  const uint64_t ifd0Offset = b.IfdOffset(ifd0);
+  const bool be = f.tiff.bigEndian;
+  auto rd16 = [&](uint64_t at) {
+    return be ? (bytes[at] << 8 | bytes[at + 1]) : (bytes[at + 1] << 8 | bytes[at]);
+  };
+  auto rd32 = [&](uint64_t at) -> uint32_t {
+    return be ? (static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3])
+              : (static_cast<uint32_t>(bytes[at + 3]) << 24 | bytes[at + 2] << 16 | bytes[at + 1] << 8 | bytes[at]);
+  };
+  auto wr32 = [&](uint64_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(be ? v >> (24 - 8 * i) : v >> (8 * i));
+  };
+  const int n = rd16(ifd0Offset);
+  for (int i = 0; i < n; ++i) {
+    const uint64_t e = ifd0Offset + 2 + 12 * static_cast<uint64_t>(i);
+    if (rd16(e) != 330) continue;
+    const uint64_t at = offsets.size() == 1 ? e + 8 : rd32(e + 8);
+    for (size_t k = 0; k < offsets.size(); ++k) wr32(at + 4 * k, offsets[k]);
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> PktsRecord(bool be, const std::string& name, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out;
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(be ? v >> (24 - 8 * i) : v >> (8 * i)));
+  };
+  put32(0x504B5453);
+  put32(0);
+  for (size_t i = 0; i < 40; ++i) out.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
+  put32(static_cast<uint32_t>(data.size()));
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+std::vector<uint8_t> MosaicDigits(const char* four) {
+  std::vector<uint8_t> d(8, ' ');
+  for (int i = 0; i < 4; ++i) d[2 * i] = static_cast<uint8_t>(four[i]);
+  return d;
+}
+
+std::vector<uint8_t> MakeMos(const sMosFile& f) {
+  sCameraTiff t = f.tiff;
+  t.sensorInIfd0 = true;
+  auto user = t.extraTags;
+  const std::vector<uint8_t> records = f.records;
+  t.extraTags = [records, user](cTiffBuilder& b, int ifd0, int raw) {
+    b.AddBytes(ifd0, 34310, 7, records);
+    if (user) user(b, ifd0, raw);
+  };
+  return MakeCameraTiff(t);
+}
+
+std::vector<uint8_t> StoreInZip(const std::string& name, const std::vector<uint8_t>& data, uint16_t extraBytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (uint8_t byte : data) {
+    crc ^= byte;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  crc ^= 0xFFFFFFFFu;
+  std::vector<uint8_t> out;
+  auto p16 = [&](uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto p32 = [&](uint32_t v) {
+    p16(v & 0xFFFF);
+    p16(v >> 16);
+  };
+  const uint32_t size = static_cast<uint32_t>(data.size());
+  p32(0x04034B50);
+  p16(10);
+  p16(0);
+  p16(0);  // stored
+  p16(0);
+  p16(0x21);
+  p32(crc);
+  p32(size);
+  p32(size);
+  p16(static_cast<uint32_t>(name.size()));
+  p16(extraBytes);
+  out.insert(out.end(), name.begin(), name.end());
+  out.insert(out.end(), extraBytes, 0);
+  out.insert(out.end(), data.begin(), data.end());
+  const uint32_t cd = static_cast<uint32_t>(out.size());
+  p32(0x02014B50);
+  p16(20);
+  p16(10);
+  p16(0);
+  p16(0);
+  p16(0);
+  p16(0x21);
+  p32(crc);
+  p32(size);
+  p32(size);
+  p16(static_cast<uint32_t>(name.size()));
+  p16(0);
+  p16(0);
+  p16(0);
+  p16(0);
+  p32(0);
+  p32(0);
+  out.insert(out.end(), name.begin(), name.end());
+  const uint32_t cdSize = static_cast<uint32_t>(out.size()) - cd;
+  p32(0x06054B50);
+  p16(0);
+  p16(0);
+  p16(1);
+  p16(1);
+  p32(cdSize);
+  p32(cd);
+  p16(0);
+  return out;
+}
+
+std::vector<uint8_t> Encode3FRScan(const std::vector<uint16_t>& samples, int32_t width, int32_t height) {
+  // One fixed Huffman table: categories 0..16 with 5-bit codes 0..16.
+  std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xC4, 0, 3 + 16 + 17, 0x00};
+  for (int l = 1; l <= 16; ++l) out.push_back(l == 5 ? 17 : 0);
+  for (int s = 0; s <= 16; ++s) out.push_back(static_cast<uint8_t>(s));
+  const uint8_t sof[] = {0xFF, 0xC3, 0, 11, 16, static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
+                         static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width), 1, 1, 0x11, 0};
+  out.insert(out.end(), sof, sof + sizeof sof);
+  const uint8_t sos[] = {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 1, 0, 0};
+  out.insert(out.end(), sos, sos + sizeof sos);
+  uint64_t acc = 0;
+  int held = 0;
+  auto flushWord = [&]() {
+    const uint32_t w = static_cast<uint32_t>(acc >> (held - 32));
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    held -= 32;
+  };
+  auto put = [&](uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+      acc = acc << 1 | ((v >> i) & 1);
+      if (++held == 32) flushWord();
+    }
+  };
+  auto category = [](int32_t d) {
+    uint32_t a = static_cast<uint32_t>(d < 0 ? -d : d);
+    int n = 0;
+    while (a) {
+      ++n;
+      a >>= 1;
+    }
+    return n;
+  };
+  for (int32_t y = 0; y < height; ++y) {
+    int32_t pred[2] = {0x8000, 0x8000};
+    for (int32_t x = 0; x < width; x += 2) {
+      int32_t d[2];
+      for (int k = 0; k < 2; ++k) {
+        const int32_t s = x + k < width ? samples[static_cast<size_t>(y) * width + x + k] : pred[k];
+        int32_t diff = (s - pred[k]) & 0xFFFF;
+        if (diff >= 32768) diff -= 65536;
+        d[k] = diff;
+        pred[k] = s;
+      }
+      const int n0 = category(d[0]), n1 = category(d[1]);
+      put(static_cast<uint32_t>(n0), 5);
+      put(static_cast<uint32_t>(n1), 5);
+      for (int k = 0; k < 2; ++k) {
+        const int n = k == 0 ? n0 : n1;
+        if (n == 0) continue;
+        const uint32_t v = d[k] >= 0 ? static_cast<uint32_t>(d[k]) : static_cast<uint32_t>(d[k] + (1 << n) - 1);
+        put(v & ((1u << n) - 1), n);
+      }
+    }
+  }
+  while (held != 0) put(0, 1);
+  // Two words of slack: the reader fills its buffer ahead.
+  for (int i = 0; i < 8; ++i) out.push_back(0);
+  out.push_back(0xFF);
+  out.push_back(0xD9);
+  return out;
+}
+
+std::vector<uint16_t> ExpectedRaster(const sRawSensor& s, bool eightBitShifted) {
+  const int32_t w4 = s.width & ~3;
+  std::vector<uint16_t> out;
+  for (int32_t y = 0; y < s.height; ++y)
+    for (int32_t x = 0; x < w4; ++x) {
+      uint32_t v = s.samples[static_cast<size_t>(y) * s.width + x];
+      if (s.compression == 1 && s.bits == 8) {
+        v &= 0xFF;
+        if (eightBitShifted) v <<= 8;
+      } else if (s.compression == 1 && s.bits > 8 && s.bits < 16) {
+        v = (v & ((1u << s.bits) - 1)) << (16 - s.bits);
+      }
+      out.push_back(static_cast<uint16_t>(v));
+    }
+  return out;
 }

@@ -22,7 +22,7 @@ std::vector<uint8_t> SampleBytes8(const std::vector<uint16_t>& samples);
 // to whole bytes (TIFF's packing for BitsPerSample n).
 std::vector<uint8_t> PackBitsMsb(const std::vector<uint16_t>& samples, int32_t width, int32_t bits);
 // TIFF/EP compression 32769: 12-bit pairs in 3 bytes, one padding byte
-// after every 15 (16-byte groups).
+// after every 15 (16-byte groups), the last group filled up to 16 bytes.
 std::vector<uint8_t> Pack12Grouped(const std::vector<uint16_t>& samples);
 
 // A CFA sensor directory.
@@ -76,3 +76,64 @@ struct sCameraTiff {
   std::function<void(cTiffBuilder&, int ifd0, int sensorIfd)> extraTags;
 };
 std::vector<uint8_t> MakeCameraTiff(const sCameraTiff& file);
+
+// ---- Format generators ----
+
+// A DNG: DNGVersion in IFD0, the sensor in sub-IFD 0 (or IFD0), and the
+// DNG tags given.
+struct sDngFile {
+  sCameraTiff tiff;
+  std::vector<uint8_t> version = {1, 4, 0, 0};  // empty: no DNGVersion
+  std::vector<std::pair<uint32_t, uint32_t>> asShotNeutral;  // RATIONAL
+  bool blackRational = false;
+  uint32_t black = 0;  // with blackRational: numerator
+  uint32_t blackDenominator = 1;
+  bool writeBlack = false;
+  std::vector<uint32_t> cropOrigin;  // LONG
+  std::vector<uint32_t> cropSize;    // LONG
+  std::vector<uint32_t> activeArea;  // LONG: top, left, bottom, right
+  uint32_t whiteLevel = 0;           // 0: not written
+  std::string uniqueCameraModel;     // 3FR: written instead of a version
+};
+std::vector<uint8_t> MakeDng(const sDngFile& file);
+
+// A Hasselblad 3FR: Make "Hasselblad", UniqueCameraModel, no DNGVersion;
+// with compression 7 the sensor strips carry the Hasselblad scan.
+std::vector<uint8_t> Make3FR(sDngFile file);
+
+// A TIFF/EP file: TIFF/EPStandardID 1.0.0.0 (as BYTEs) in IFD0 with the
+// preview page, the sensor in sub-IFD 0 and further sensors in later
+// sub-IFDs.
+struct sTiffEpFile {
+  sCameraTiff tiff;
+  bool writeStandardId = true;
+  std::vector<sRawSensor> moreSensors;
+};
+std::vector<uint8_t> MakeTiffEp(const sTiffEpFile& file);
+
+// One PKTS record of a Leaf MOS file, in the file's byte order.
+std::vector<uint8_t> PktsRecord(bool bigEndian, const std::string& name, const std::vector<uint8_t>& data);
+// A MOS file: the sensor in IFD0 and tag 34310 with the records given
+// (typically a CamProf_capture_profile list holding the mosaic pattern).
+struct sMosFile {
+  sCameraTiff tiff;  // sensorInIfd0 is forced
+  std::vector<uint8_t> records;  // concatenated PktsRecord results
+};
+std::vector<uint8_t> MakeMos(const sMosFile& file);
+// The mosaic-pattern record data: digits at bytes 0, 2, 4 and 6.
+std::vector<uint8_t> MosaicDigits(const char* four);
+
+// A ZIP archive holding one stored entry (no compression) named name with
+// extra bytes of extra field, as a camera back writes it.
+std::vector<uint8_t> StoreInZip(const std::string& name, const std::vector<uint8_t>& data, uint16_t extraBytes);
+
+// The Hasselblad scan: lossless JPEG markers (one component, precision
+// 16) whose entropy-coded data holds, per row and pair of samples, the two
+// categories and then the two differences (predictors start at 0x8000 per
+// row), written most significant bit first into little-endian 32-bit words
+// without byte stuffing.
+std::vector<uint8_t> Encode3FRScan(const std::vector<uint16_t>& samples, int32_t width, int32_t height);
+
+// The raster a reader must produce from a sensor: width & ~3 samples per
+// row, deep samples shifted to 16 bits, 8-bit ones shifted (DNG) or not.
+std::vector<uint16_t> ExpectedRaster(const sRawSensor& sensor, bool eightBitShifted);
