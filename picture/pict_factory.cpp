@@ -17,11 +17,15 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_arw.h"
 #include "picture/raw/pict_cr2.h"
 #include "picture/raw/pict_cr3.h"
 #include "picture/raw/pict_crw.h"
 #include "picture/raw/pict_dng.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_nef.h"
+#include "picture/raw/pict_pef.h"
+#include "picture/raw/pict_srw.h"
 #include "picture/raw/pict_tiff_ep.h"
 
 namespace {
@@ -53,16 +57,16 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatRWL, nullptr, nullptr},
     {kPictFormatORF, nullptr, nullptr},
     {kPictFormatX3F, nullptr, nullptr},
-    {kPictFormatPEF, nullptr, nullptr},
-    {kPictFormatARW, nullptr, nullptr},
-    {kPictFormatSRW, nullptr, nullptr},
+    {kPictFormatPEF, &cPictPEF::Detect, &Make<cPictPEF>},
+    {kPictFormatARW, &cPictARW::Detect, &Make<cPictARW>},
+    {kPictFormatSRW, &cPictSRW::Detect, &Make<cPictSRW>},
     {kPictFormatIIQ, nullptr, nullptr},
     {kPictFormatRAF, nullptr, nullptr},
     {kPictFormatCRW, &cPictCRW::Detect, &Make<cPictCRW>},
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, &cPictCR2::Detect, &Make<cPictCR2>},
     {kPictFormatCR3, &cPictCR3::Detect, &Make<cPictCR3>},
-    {kPictFormatNEF, nullptr, nullptr},
+    {kPictFormatNEF, &cPictNEF::Detect, &Make<cPictNEF>},
     {kPictFormat3FR, &cPict3FR::Detect, &Make<cPict3FR>},
     {kPictFormatDNG, &cPictDNG::Detect, &Make<cPictDNG>},
     {kPictFormatTIFF_EP, &cPictTIFF_EP::Detect, &Make<cPictTIFF_EP>},
