@@ -16,8 +16,14 @@
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
 #include "picture/raw/pict_dng.h"
+#include "picture/raw/pict_iiq.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_mrw.h"
+#include "picture/raw/pict_orf.h"
+#include "picture/raw/pict_raf.h"
+#include "picture/raw/pict_rw2.h"
 #include "picture/raw/pict_tiff_ep.h"
+#include "picture/raw/pict_x3f.h"
 
 namespace {
 
@@ -44,15 +50,15 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatJ2K, nullptr, nullptr},
     {kPictFormatICNS, &cPictICNS::Detect, &Make<cPictICNS>},
     {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
-    {kPictFormatMRW, nullptr, nullptr},
-    {kPictFormatRWL, nullptr, nullptr},
-    {kPictFormatORF, nullptr, nullptr},
-    {kPictFormatX3F, nullptr, nullptr},
+    {kPictFormatMRW, &cPictMRW::Detect, &Make<cPictMRW>},
+    {kPictFormatRWL, &cPictRWL::Detect, &Make<cPictRWL>},
+    {kPictFormatORF, &cPictORF::Detect, &Make<cPictORF>},
+    {kPictFormatX3F, &cPictX3F::Detect, &Make<cPictX3F>},
     {kPictFormatPEF, nullptr, nullptr},
     {kPictFormatARW, nullptr, nullptr},
     {kPictFormatSRW, nullptr, nullptr},
-    {kPictFormatIIQ, nullptr, nullptr},
-    {kPictFormatRAF, nullptr, nullptr},
+    {kPictFormatIIQ, &cPictIIQ::Detect, &Make<cPictIIQ>},
+    {kPictFormatRAF, &cPictRAF::Detect, &Make<cPictRAF>},
     {kPictFormatCRW, nullptr, nullptr},
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, nullptr, nullptr},

@@ -1,14 +1,14 @@
 // See raw_phaseone.h.
 #include "picture/raw/raw_phaseone.h"
 
-#include "picture/raw/raw_word_bits.h"
+#include "picture/raw/raw_bits.h"
 
 namespace {
 const int32_t kLengths[10] = {8, 7, 6, 9, 11, 10, 5, 12, 14, 13};
 }  // namespace
 
 bool DecodeIiqRow(const uint8_t* data, size_t size, int32_t width, uint16_t* out) {
-  cRawWordBits bits(data, size);
+  cWordBitReader bits(data, size);
   int32_t pred[2] = {0, 0};
   int32_t len[2] = {0, 0};
   const int32_t literalFrom = width & ~7;
