@@ -13,6 +13,7 @@
 #include "base/memio.h"
 #include "picture/raw/pict_iiq.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/iiq_encoder.h"
 #include "tests/support/tiff_builder.h"
 
@@ -172,6 +173,7 @@ TEST(Iiq, LoadsCodedRows) {
   };
   for (const auto& c : cases) {
     const auto built = Build(c.f);
+    twtest::DumpRawFixture("iiq", c.name, built.bytes);
     cBufWrapperIO io(built.bytes.data(), static_cast<uint32_t>(built.bytes.size()));
     cPictIIQ d;
     sPictInfo info;

@@ -13,6 +13,7 @@
 #include "picture/pict_jpeg.h"
 #include "picture/raw/pict_mrw.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tiff_builder.h"
@@ -130,6 +131,7 @@ TEST(Mrw, LoadsEveryLayoutAndByteOrder) {
   };
   for (const auto& c : cases) {
     const auto built = Build(c.f);
+    twtest::DumpRawFixture("mrw", c.name, built.bytes);
     cBufWrapperIO io(built.bytes.data(), static_cast<uint32_t>(built.bytes.size()));
     cPictMRW d;
     sPictInfo info;

@@ -16,6 +16,7 @@
 #include "picture/pict_jpeg.h"
 #include "picture/raw/pict_orf.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tiff_builder.h"
@@ -303,6 +304,7 @@ TEST(Orf, LoadUnpacksEveryLayout) {
   };
   for (const auto& c : cases) {
     const auto built = Build(c.f);
+    twtest::DumpRawFixture("orf", c.name, built.bytes);
     cBufWrapperIO io(built.bytes.data(), static_cast<uint32_t>(built.bytes.size()));
     cPictORF d;
     sSeen seen;

@@ -15,6 +15,7 @@
 #include "picture/pict_jpeg.h"
 #include "picture/raw/pict_raf.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/fuji_compressed_encoder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/raf_builder.h"
@@ -224,6 +225,7 @@ TEST(Raf, LoadUnpacksEveryLayout) {
   }
   for (const auto& c : cases) {
     const auto bytes = raf_builder::Build(c.f);
+    twtest::DumpRawFixture("raf", c.name, bytes);
     cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
     cPictRAF d;
     sSeen seen;

@@ -12,6 +12,7 @@
 #include "base/memio.h"
 #include "picture/raw/pict_rw2.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/panasonic_encoder.h"
 #include "tests/support/tiff_builder.h"
 
@@ -235,6 +236,7 @@ TEST(Rw2, LoadUnpacksEveryLayout) {
   };
   for (const auto& c : cases) {
     const auto built = Build(c.f);
+    twtest::DumpRawFixture("rw2", c.name, built.bytes);
     cBufWrapperIO io(built.bytes.data(), static_cast<uint32_t>(built.bytes.size()));
     cPictRWL d;
     sSeen seen;

@@ -11,6 +11,7 @@
 #include "base/memio.h"
 #include "picture/pict_jpeg.h"
 #include "picture/raw/pict_x3f.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/test_support.h"
 #include "tests/support/x3f_builder.h"
 #include "tests/support/x3f_encoder.h"
@@ -62,6 +63,7 @@ TEST(X3f, DecodesFormats30And5) {
   } cases[] = {{"format 30", Format30(33, 10)}, {"format 5", Format5(20, 6)}};
   for (const auto& c : cases) {
     const auto bytes = x3f_builder::Build({Preview("preview_48x32.jpg", 48, 32), c.raw});
+    twtest::DumpRawFixture("x3f", c.name, bytes);
     cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
     cPictX3F d;
     sPictInfo info;
@@ -92,6 +94,7 @@ TEST(X3f, DecodesFormats30And5) {
 TEST(X3f, OtherFormatsUseTheLargestPreview) {
   const sSection other{3, 35, 4000, 3000, std::vector<uint8_t>(16, 0)};
   const auto bytes = x3f_builder::Build({Preview("preview_48x32.jpg", 48, 32), other, Preview("preview_320x213.jpg", 320, 213)});
+  twtest::DumpRawFixture("x3f", "format 35 with previews", bytes);
   cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
   cPictX3F d;
   sPictInfo info;
