@@ -22,11 +22,17 @@
 #include "picture/raw/pict_cr3.h"
 #include "picture/raw/pict_crw.h"
 #include "picture/raw/pict_dng.h"
+#include "picture/raw/pict_iiq.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_mrw.h"
 #include "picture/raw/pict_nef.h"
+#include "picture/raw/pict_orf.h"
 #include "picture/raw/pict_pef.h"
+#include "picture/raw/pict_raf.h"
+#include "picture/raw/pict_rw2.h"
 #include "picture/raw/pict_srw.h"
 #include "picture/raw/pict_tiff_ep.h"
+#include "picture/raw/pict_x3f.h"
 
 namespace {
 
@@ -53,15 +59,15 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatJ2K, &cPictJ2K::Detect, &Make<cPictJ2K>},
     {kPictFormatICNS, &cPictICNS::Detect, &Make<cPictICNS>},
     {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
-    {kPictFormatMRW, nullptr, nullptr},
-    {kPictFormatRWL, nullptr, nullptr},
-    {kPictFormatORF, nullptr, nullptr},
-    {kPictFormatX3F, nullptr, nullptr},
+    {kPictFormatMRW, &cPictMRW::Detect, &Make<cPictMRW>},
+    {kPictFormatRWL, &cPictRWL::Detect, &Make<cPictRWL>},
+    {kPictFormatORF, &cPictORF::Detect, &Make<cPictORF>},
+    {kPictFormatX3F, &cPictX3F::Detect, &Make<cPictX3F>},
     {kPictFormatPEF, &cPictPEF::Detect, &Make<cPictPEF>},
     {kPictFormatARW, &cPictARW::Detect, &Make<cPictARW>},
     {kPictFormatSRW, &cPictSRW::Detect, &Make<cPictSRW>},
-    {kPictFormatIIQ, nullptr, nullptr},
-    {kPictFormatRAF, nullptr, nullptr},
+    {kPictFormatIIQ, &cPictIIQ::Detect, &Make<cPictIIQ>},
+    {kPictFormatRAF, &cPictRAF::Detect, &Make<cPictRAF>},
     {kPictFormatCRW, &cPictCRW::Detect, &Make<cPictCRW>},
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, &cPictCR2::Detect, &Make<cPictCR2>},
