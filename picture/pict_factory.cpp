@@ -8,6 +8,7 @@
 #include "picture/pict_gif.h"
 #include "picture/pict_icns.h"
 #include "picture/pict_ico.h"
+#include "picture/pict_jbig2.h"
 #include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
@@ -63,7 +64,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
     {kPictFormatDICOM, nullptr, nullptr},
     {kPictFormatDICOMLegacy, nullptr, nullptr},
-    {kPictFormatJBIG2, nullptr, nullptr},
+    {kPictFormatJBIG2, &cPictJBIG2::Detect, &Make<cPictJBIG2>},
     {kPictFormatXPM, &cPictXPM::Detect, &Make<cPictXPM>},
 };
 static_assert(sizeof(kProbes) / sizeof(kProbes[0]) == 34);

@@ -33,6 +33,8 @@ packages+=(netpbm imagemagick icoutils icnsutils)
 # Independent TIFF and EXIF writers and readers for the TIFF decoder's
 # agreement tests and its benchmark peer (libtiff).
 packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw libraw-bin python3-tifffile)
+# The JBIG2 decoder's oracle: jbig2dec decodes the test-made files to PBM.
+packages+=(jbig2dec)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then
