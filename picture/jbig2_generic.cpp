@@ -167,12 +167,34 @@ inline uint32_t ContextAt(const sRegion& r, int64_t x, int64_t y) {
   return ctx;
 }
 
-// The generic decoder of one row: every context from bounded pixel reads.
+// The same without bounds checks, for pixels whose template lies inside the
+// region (the pixels not decoded yet are 0: the bitmap starts cleared).
+inline uint32_t ContextInside(const sRegion& r, int64_t x, int64_t y) {
+  uint32_t ctx = 0;
+  for (int32_t i = 0; i < r.count; ++i) {
+    const int64_t px = x + r.dx[i];
+    ctx |= ((r.bits[(y + r.dy[i]) * r.stride + (px >> 3)] >> (7 - (px & 7))) & 1u) << i;
+  }
+  return ctx;
+}
+
+// The generic decoder of one row: contexts from pixel reads, bounded near
+// the region's edges.
 bool DecodeRowGeneric(sJbig2GenericDecoder& d, const sRegion& r, int64_t y) {
   uint8_t* row = r.bits + y * r.stride;
   uint8_t* cx = d.contexts.data;
+  int32_t minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
+  for (int32_t i = 0; i < r.count; ++i) {
+    if (r.dx[i] < minDx) minDx = r.dx[i];
+    if (r.dx[i] > maxDx) maxDx = r.dx[i];
+    if (r.dy[i] < minDy) minDy = r.dy[i];
+    if (r.dy[i] > maxDy) maxDy = r.dy[i];
+  }
+  const bool rowsInside = y + minDy >= 0 && y + maxDy < r.rows;
+  const int64_t insideFrom = -static_cast<int64_t>(minDx), insideTo = r.width - maxDx;  // [from, to)
   for (int64_t x = 0; x < r.width; ++x) {
-    const int32_t bit = Decide(d, cx[ContextAt(r, x, y)]);
+    const bool inside = rowsInside && x >= insideFrom && x < insideTo;
+    const int32_t bit = Decide(d, cx[inside ? ContextInside(r, x, y) : ContextAt(r, x, y)]);
     if (bit < 0) return false;
     const uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
     if (bit)

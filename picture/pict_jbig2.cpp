@@ -24,6 +24,10 @@ constexpr uint32_t kTypeExtension = 62;
 constexpr uint64_t kPageInfoLength = 19;
 constexpr uint64_t kMinRegionLength = 26;
 constexpr uint32_t kRegionInfoLength = 18;  // region information and flags
+// The decisions a page's regions may cost together: this many per page
+// pixel, plus a slack for small pages.
+constexpr uint64_t kRegionWorkFactor = 4;
+constexpr uint64_t kRegionWorkSlack = uint64_t{1} << 20;
 
 inline uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
@@ -300,7 +304,12 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, int32_t index) {
   const int32_t stride = (w + 7) / 8;
   _typebuf<uint8_t> bits(stride * h);
   std::memset(bits.data, 0, static_cast<size_t>(bits.count));
-  for (const sRegionBlock* b = page->first; b != nullptr; b = b->next) DecodeGenericRegion(stream, *b, bits, pw, ph);
+  // Every pixel of a region costs a decision, those off the page included;
+  // a page whose regions would cost far more than the page has pixels is a
+  // damaged or hostile file, and its excess regions are left out.
+  uint64_t budget = kRegionWorkFactor * static_cast<uint64_t>(pw) * ph + kRegionWorkSlack;
+  for (const sRegionBlock* b = page->first; b != nullptr; b = b->next)
+    DecodeGenericRegion(stream, *b, bits, pw, ph, budget);
 
   for (int32_t y = 0; y < h; ++y) {
     const uint8_t* src = bits.data + static_cast<int64_t>(y) * stride;
@@ -318,7 +327,7 @@ bool cPictJBIG2::LoadPage(cFileIOTarget* stream, int32_t index) {
 }
 
 bool cPictJBIG2::DecodeGenericRegion(cFileIOTarget* stream, const sRegionBlock& block, _typebuf<uint8_t>& page,
-                                     uint32_t pageWidth, uint32_t pageHeight) {
+                                     uint32_t pageWidth, uint32_t pageHeight, uint64_t& budget) {
   uint8_t h[kRegionInfoLength + 8];
   if (!stream->Seek(block.dataOffset) || !stream->ReadExact(h, kRegionInfoLength)) return false;
   sJbig2RegionInfo info;
@@ -334,11 +343,12 @@ bool cPictJBIG2::DecodeGenericRegion(cFileIOTarget* stream, const sRegionBlock& 
   if (info.width == 0 || info.height == 0 || info.x >= pageWidth || info.y >= pageHeight) return false;
   const uint64_t headerLength = kRegionInfoLength + atBytes;
   if (block.dataLength < headerLength) return false;
-  // Rows under the page are never drawn; a region too large to decode is
-  // refused like an oversized picture.
+  // Rows under the page are never decoded: they are never drawn.
   const uint32_t rowLimit = pageHeight - info.y;
   const uint64_t rows = info.height < rowLimit ? info.height : rowLimit;
-  if (static_cast<uint64_t>(info.width) * rows >= static_cast<uint64_t>(kMaxPixelCount)) return false;
+  const uint64_t work = static_cast<uint64_t>(info.width) * rows;
+  if (work > budget) return false;
+  budget -= work;
 
   cFileIOSubRange coded(stream, block.dataOffset + headerLength, block.dataLength - headerLength);
   sJbig2GenericDecoder decoder;

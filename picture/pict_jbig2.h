@@ -29,12 +29,15 @@
 //  e. A page is composed in a one-bit page bitmap: regions in file order
 //     replace what lies under them (the combination operator is not used),
 //     clipped to the page; a region that fails to decode draws the part it
-//     decoded, an MMR region nothing. The page then becomes opaque black and white pixels, in the
-//     buffer or, once each, in the attached canvas. Pages of
-//     kMaxPixelCount pixels or more are refused.
-//  f. Each region's coded data is read through a window of its segment's
+//     decoded, an MMR region nothing. The page then becomes opaque black
+//     and white pixels, in the buffer or, once each, in the attached
+//     canvas. Pages of kMaxPixelCount pixels or more are refused.
+//  f. A page's regions decode at most 4 x its pixel count + 2^20 pixels
+//     together (rows under the page are not decoded, columns off the page
+//     are); a region that would pass that budget is left out.
+//  g. Each region's coded data is read through a window of its segment's
 //     data, so that a region never decodes bytes of the next segment.
-//  g. Every entry point answers false (a count of 0) instead of letting an
+//  h. Every entry point answers false (a count of 0) instead of letting an
 //     exception out.
 #pragma once
 
@@ -97,7 +100,7 @@ private:
                      uint64_t dataLength);
   bool LoadPage(cFileIOTarget* stream, int32_t index);
   bool DecodeGenericRegion(cFileIOTarget* stream, const sRegionBlock& block, _typebuf<uint8_t>& page,
-                           uint32_t pageWidth, uint32_t pageHeight);
+                           uint32_t pageWidth, uint32_t pageHeight, uint64_t& budget);
 
   cSortedTree<int32_t, sPage> pages_{512};
   uint32_t pageCount_ = 0;

@@ -478,6 +478,20 @@ TEST(Jbig2Picture, OversizedPagesAreRefused) {
   EXPECT_FALSE(d.ReadInfo(&io, nullptr));
 }
 
+// A region that would cost far more decisions than its page has pixels (2^24
+// columns off a 16 x 16 page) is left out without being decoded; a region
+// after it still draws.
+TEST(Jbig2Picture, RegionWorkIsBounded) {
+  sPageSpec page{16, 16, {Region(8, 8, 4, 4, 22)}};
+  auto segs = DocumentSegments({page}, true);
+  sSegment huge = Seg(0, 38, 1, GenericRegionData(1u << 24, 16, 0, 0, 0, {}, {0x12, 0x34, 0x56, 0x78, 0xFF, 0xAC}));
+  segs.insert(segs.begin() + 1, huge);
+  for (size_t i = 0; i < segs.size(); ++i) segs[i].number = static_cast<uint32_t>(i);
+  cPictJBIG2 d;
+  ASSERT_TRUE(LoadPage(Sequential(segs), 0, d));
+  EXPECT_EQ(FirstDifference(ExpectedPage(page, true), PageOf(d)), "");
+}
+
 TEST(Jbig2Picture, FactoryRecognisesJbig2) {
   const tBytes file = OnePageFile({24, 24, {Region(24, 24, 0, 0, 21)}});
   cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
