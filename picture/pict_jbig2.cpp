@@ -26,8 +26,8 @@ constexpr uint64_t kMinRegionLength = 26;
 constexpr uint32_t kRegionInfoLength = 18;  // region information and flags
 // The decisions a page's regions may cost together: this many per page
 // pixel, plus a slack for small pages.
-constexpr uint64_t kRegionWorkFactor = 4;
-constexpr uint64_t kRegionWorkSlack = uint64_t{1} << 20;
+constexpr uint64_t kRegionWorkFactor = 2;
+constexpr uint64_t kRegionWorkSlack = uint64_t{1} << 16;
 
 inline uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |

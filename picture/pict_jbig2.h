@@ -32,7 +32,7 @@
 //     decoded, an MMR region nothing. The page then becomes opaque black
 //     and white pixels, in the buffer or, once each, in the attached
 //     canvas. Pages of kMaxPixelCount pixels or more are refused.
-//  f. A page's regions decode at most 4 x its pixel count + 2^20 pixels
+//  f. A page's regions decode at most 2 x its pixel count + 2^16 pixels
 //     together (rows under the page are not decoded, columns off the page
 //     are); a region that would pass that budget is left out.
 //  g. Each region's coded data is read through a window of its segment's
