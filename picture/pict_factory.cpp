@@ -9,6 +9,7 @@
 #include "picture/pict_gif.h"
 #include "picture/pict_icns.h"
 #include "picture/pict_ico.h"
+#include "picture/pict_jbig2.h"
 #include "picture/pict_jp2.h"
 #include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
@@ -81,7 +82,7 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
     {kPictFormatDICOM, &cPictDICOM::Detect, &Make<cPictDICOM>},
     {kPictFormatDICOMLegacy, &cPictDICOMLegacy::Detect, &Make<cPictDICOMLegacy>},
-    {kPictFormatJBIG2, nullptr, nullptr},
+    {kPictFormatJBIG2, &cPictJBIG2::Detect, &Make<cPictJBIG2>},
     {kPictFormatXPM, &cPictXPM::Detect, &Make<cPictXPM>},
 };
 static_assert(sizeof(kProbes) / sizeof(kProbes[0]) == 34);

@@ -38,6 +38,8 @@ packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw li
 # unpacks OpenJPEG's source package for the static Windows builds
 # (scripts/openjpeg-source.sh).
 packages+=(libopenjp2-tools dcmtk dpkg-dev)
+# The JBIG2 decoder's oracle: jbig2dec decodes the test-made files to PBM.
+packages+=(jbig2dec)
 # Camera raw oracles (dcraw, raw-identify, unprocessed_raw) and the raw
 # benchmark's peer (LibRaw's unpack).
 packages+=(dcraw libraw-bin libraw-dev)
