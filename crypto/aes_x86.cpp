@@ -80,23 +80,29 @@ TW_AES_INLINE __m128i Decrypt(const __m128i rk[15], int rounds, __m128i x) {
 // N blocks side by side: the instructions' latency hides behind each other.
 template <int N>
 TW_AES_INLINE void EncryptN(const __m128i rk[15], int rounds, __m128i x[N]) {
+#pragma GCC unroll 16
   for (int i = 0; i < N; ++i) x[i] = _mm_xor_si128(x[i], rk[0]);
   for (int r = 1; r < rounds; ++r) {
     const __m128i k = rk[r];
+#pragma GCC unroll 16
     for (int i = 0; i < N; ++i) x[i] = _mm_aesenc_si128(x[i], k);
   }
   const __m128i k = rk[rounds];
+#pragma GCC unroll 16
   for (int i = 0; i < N; ++i) x[i] = _mm_aesenclast_si128(x[i], k);
 }
 
 template <int N>
 TW_AES_INLINE void DecryptN(const __m128i rk[15], int rounds, __m128i x[N]) {
+#pragma GCC unroll 16
   for (int i = 0; i < N; ++i) x[i] = _mm_xor_si128(x[i], rk[0]);
   for (int r = 1; r < rounds; ++r) {
     const __m128i k = rk[r];
+#pragma GCC unroll 16
     for (int i = 0; i < N; ++i) x[i] = _mm_aesdec_si128(x[i], k);
   }
   const __m128i k = rk[rounds];
+#pragma GCC unroll 16
   for (int i = 0; i < N; ++i) x[i] = _mm_aesdeclast_si128(x[i], k);
 }
 
@@ -161,18 +167,25 @@ struct sHPowers {
   __m128i halves[kWide];
 };
 
-TW_AES_INLINE void MakePowers(const sGcmCtx* ctx, sHPowers* h) {
+// count is 1 (short messages only ever multiply by H) or kWide.
+TW_AES_INLINE void MakePowers(const sGcmCtx* ctx, sHPowers* h, int count) {
   // The table's entry for 0x80 (the polynomial 1) is H itself.
   const __m128i h1 = _mm_set_epi64x(int64_t(ctx->hTable[0x80][0]), int64_t(ctx->hTable[0x80][1]));
   h->power[0] = h1;
-  for (int i = 1; i < kWide; ++i) h->power[i] = Mul(h->power[i - 1], h1);
-  for (int i = 0; i < kWide; ++i) h->halves[i] = Halves(h->power[i]);
+  for (int i = 1; i < count; ++i) h->power[i] = Mul(h->power[i - 1], h1);
+  for (int i = 0; i < count; ++i) h->halves[i] = Halves(h->power[i]);
+}
+
+// The powers a message needs: all of them once any input fills a bulk step.
+inline int PowersFor(size_t a, size_t b, size_t c) {
+  return a >= 16 * kWide || b >= 16 * kWide || c >= 16 * kWide ? kWide : 1;
 }
 
 // acc = (acc + b[0]) H^n + b[1] H^(n-1) + ... + b[n-1] H, b already reflected.
 template <int N>
 TW_AES_INLINE __m128i HashN(const sHPowers& h, __m128i acc, const __m128i b[N]) {
   sProduct p{_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+#pragma GCC unroll 16
   for (int i = 0; i < N; ++i) {
     const __m128i x = i == 0 ? _mm_xor_si128(acc, b[0]) : b[i];
     MulAdd(p, x, h.power[N - 1 - i], h.halves[N - 1 - i]);
@@ -185,6 +198,7 @@ TW_AES_INLINE __m128i HashBytes(const sHPowers& h, __m128i acc, const uint8_t* d
   const __m128i rev = ByteReverse();
   for (; length >= 16 * kWide; length -= 16 * kWide, data += 16 * kWide) {
     __m128i b[kWide];
+    #pragma GCC unroll 16
     for (int i = 0; i < kWide; ++i) b[i] = _mm_shuffle_epi8(Load(data + 16 * i), rev);
     acc = HashN<kWide>(h, acc, b);
   }
@@ -258,9 +272,11 @@ TW_AES_ENTRY void AesCbcDecryptHardware(const sAesRoundKeys& dec, uint8_t chain[
   for (; blocks >= kWide; blocks -= kWide, in += 16 * kWide, out += 16 * kWide) {
     __m128i c[kWide], x[kWide];
     // All loads before any store: in and out may be the same buffer.
+    #pragma GCC unroll 16
     for (int i = 0; i < kWide; ++i) x[i] = c[i] = Load(in + 16 * i);
     DecryptN<kWide>(rk, dec.rounds, x);
     Store(out, _mm_xor_si128(x[0], prev));
+    #pragma GCC unroll 16
     for (int i = 1; i < kWide; ++i) Store(out + 16 * i, _mm_xor_si128(x[i], c[i - 1]));
     prev = c[kWide - 1];
   }
@@ -275,7 +291,7 @@ TW_AES_ENTRY void AesCbcDecryptHardware(const sAesRoundKeys& dec, uint8_t chain[
 
 TW_AES_ENTRY void GhashHardware(const sGcmCtx* ctx, uint8_t acc[16], const uint8_t* data, size_t length) {
   sHPowers h;
-  MakePowers(ctx, &h);
+  MakePowers(ctx, &h, PowersFor(length, 0, 0));
   const __m128i rev = ByteReverse();
   const __m128i a = HashBytes(h, _mm_shuffle_epi8(Load(acc), rev), data, length);
   Store(acc, _mm_shuffle_epi8(a, rev));
@@ -289,7 +305,7 @@ TW_AES_ENTRY void GcmCoreHardware(const sGcmCtx* ctx, const uint8_t* nonce, size
   __m128i rk[15];
   LoadKeys(ctx->roundKeys, rk);
   sHPowers h;
-  MakePowers(ctx, &h);
+  MakePowers(ctx, &h, PowersFor(nonceLength, aadLength, length));
   const __m128i rev = ByteReverse();
 
   __m128i j0;
@@ -313,12 +329,15 @@ TW_AES_ENTRY void GcmCoreHardware(const sGcmCtx* ctx, const uint8_t* nonce, size
   size_t done = 0;
   for (; length - done >= 16 * kWide; done += 16 * kWide) {
     __m128i x[kWide], data[kWide], hashed[kWide];
+    #pragma GCC unroll 16
     for (int i = 0; i < kWide; ++i) {
       counter = _mm_add_epi32(counter, one);
       x[i] = _mm_shuffle_epi8(counter, swap);
     }
     EncryptN<kWide>(rk, rounds, x);
+    #pragma GCC unroll 16
     for (int i = 0; i < kWide; ++i) data[i] = Load(in + done + 16 * i);
+    #pragma GCC unroll 16
     for (int i = 0; i < kWide; ++i) {
       const __m128i result = _mm_xor_si128(data[i], x[i]);
       Store(out + done + 16 * i, result);
