@@ -1,8 +1,9 @@
-# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev),
-# which only the benchmark build links.
+# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev) and,
+# for X25519, BearSSL (libbearssl-dev), which only the benchmark build links.
 if(TARGET bench_crypto)
   find_package(OpenSSL REQUIRED)
-  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto)
+  find_library(BEARSSL_LIBRARY bearssl REQUIRED)
+  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto ${BEARSSL_LIBRARY})
 endif()
 
 # The PNG benchmark measures against libpng (libpng-dev) and libspng

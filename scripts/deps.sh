@@ -25,6 +25,8 @@ packages+=(liblnk-utils)
 # The update-mode program test's own network and mount namespaces (unshare,
 # mount --bind).
 packages+=(util-linux mount)
+# The crypto benchmark's second X25519 peer (BearSSL), beside OpenSSL.
+packages+=(libbearssl-dev)
 # The installer benchmark's peer: NSIS installers built with makensis.
 packages+=(nsis)
 # Independent encoders and decoders of the picture formats the oracle tests
