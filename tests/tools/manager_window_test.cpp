@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -16,6 +17,8 @@
 
 #include "base/config_store.h"
 #include "base/fileio.h"
+#include "base/full_config.h"
+#include "tests/base/scoped_env.h"
 #include "gui/language.h"
 #include "gui/language_internal.h"
 #include "gui/window_maker.h"
@@ -556,6 +559,48 @@ TEST_F(ManagerWindow, UninstallKeepsTheLanguageAndRebuildsTheList) {
   EXPECT_TRUE(form->RemoveLink().IsVisible());
   EXPECT_EQ(form->List().GetRowCount(), 0);
   EXPECT_EQ(form->checks.size(), 2u + 1u + 0u);
+}
+
+// The program's store: the machine-wide packages first, then the per-user
+// ones, each in key order; one recorded in both is listed twice, both times
+// with the per-user values, which hide the machine-wide ones.
+TEST_F(ManagerWindow, BothStoresInTheirOrder) {
+  for (const char* sub : {"/appdata", "/programdata"}) std::filesystem::create_directories(tmp.path() + sub);
+  twtest::ScopedEnv appdata("APPDATA", (tmp.path() + "/appdata").c_str());
+  twtest::ScopedEnv programdata("ProgramData", (tmp.path() + "/programdata").c_str());
+  cCIAppFullConfig full;
+  ASSERT_TRUE(full.Create(u"qxv") || true);
+  ASSERT_TRUE(full.Open(u"qxv"));
+  const struct {
+    bool machine;
+    const char* code;
+    const char16_t* name;
+  } records[] = {
+      {true, "zeta", u"Zeta (all users)"}, {true, "both", u"Both (all users)"}, {true, "alpha", u"Alpha (all users)"},
+      {false, "mine", u"Mine"},            {false, "both", u"Both (mine)"},
+  };
+  for (const auto& r : records) {
+    cApplicationConfig* target = r.machine ? static_cast<cApplicationConfig*>(full.GetMachineConfig())
+                                           : static_cast<cApplicationConfig*>(full.GetUserConfig());
+    const std::string p = std::string("install/") + r.code;
+    ASSERT_TRUE(target->SetInt64((p + "/ver").c_str(), static_cast<int64_t>(V(1, 0))));
+    ASSERT_TRUE(target->SetString((p + "/name").c_str(), r.name, -1));
+  }
+  form = new cWatchedForm();
+  form->SetStore(&full);
+  host = std::make_unique<cTestHost>();
+  host->Host(form, 770, 480);
+  ASSERT_TRUE(WaitListed());
+  const std::vector<std::string> codes = {"alpha", "both", "zeta", "both", "mine"};
+  const std::vector<std::u16string> names = {u"Alpha (all users)", u"Both (mine)", u"Zeta (all users)",
+                                             u"Both (mine)", u"Mine"};
+  EXPECT_EQ(form->checks, codes);
+  ASSERT_EQ(form->GetEntryCount(), 5);
+  for (int32_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(Narrow(Str(form->GetEntry(i)->codename.text)), codes[static_cast<size_t>(i)]);
+    EXPECT_EQ(Cell(i, 1), names[static_cast<size_t>(i)]) << i;
+  }
+  host.reset();  // before the store goes
 }
 
 TEST_F(ManagerWindow, LanguageSwitchEndsWithTen) {
