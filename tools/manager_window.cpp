@@ -39,6 +39,9 @@ constexpr uint32_t kLink = 0xC98C2F;
 constexpr uint32_t kUpdateMark = 0xD4A76C;
 constexpr uint32_t kSelection = 0xF7EEE1;
 
+// The package name is centred in its box (the label's alignment 1).
+constexpr int32_t kCentred = 1;
+
 // Columns of the package list.
 enum : int32_t { kColumnName = 1, kColumnDate = 2, kColumnVersion = 3, kColumnUpdate = 4 };
 
@@ -316,7 +319,7 @@ void cTarnwickForm::OnCreate() {
   details_.PlaceChild(&nameLabel_, 85, 25, 350, 45);
   nameLabel_.SetFont(GetFont(8, 20, face, false, false, false));
   nameLabel_.SetColours(kDark, kWhite, kWhite);
-  nameLabel_.SetLabelText(nullptr, 2, false);
+  nameLabel_.SetLabelText(nullptr, kCentred, false);
   details_.PlaceChild(&versionLabel_, 85, 70, 200, 20);
   versionLabel_.SetColours(kDark, kWhite, kWhite);
   details_.PlaceChild(&dateLabel_, 85, 90, 200, 20);
@@ -399,7 +402,7 @@ void cTarnwickForm::ShowDetails(sSoftwareEntry* entry) {
   if (entry == nullptr || entry == selected_) return;
   selected_ = entry;
   icon_.SetPicture(&entry->icon48);
-  nameLabel_.SetLabelText(entry->name.text, 2, false);
+  nameLabel_.SetLabelText(entry->name.text, kCentred, false);
   FormatManagerText(GetLangString(tw::kManagerTextVersion), entry->versionText.text, versionText_);
   versionLabel_.SetLabelText(versionText_.text, 0, false);
   FormatManagerText(GetLangString(tw::kManagerTextInstalled), entry->dateText.text, dateText_);

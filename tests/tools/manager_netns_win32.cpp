@@ -85,13 +85,14 @@ sRgb At(const RgbImage& image, int x, int y) {
 }
 
 // Pixels of a blue-ish ink (the update mark 0xD4A76C, the link colour
-// 0xC98C2F; selections and frames are far greyer) inside the rectangle.
+// 0xC98C2F) inside the rectangle; the list's frame (0xF1D5C6) and the
+// selection (0xF7EEE1) are greyer.
 int BlueInk(const RgbImage& image, int x0, int y0, int x1, int y1) {
   int n = 0;
   for (int y = y0; y < y1 && y < image.height; ++y)
     for (int x = x0; x < x1 && x < image.width; ++x) {
       const sRgb p = At(image, x, y);
-      if (p.b > p.r + 40) ++n;
+      if (p.b > p.r + 60) ++n;
     }
   return n;
 }
@@ -118,7 +119,7 @@ sLook Look(const RgbImage& image) {
   if (image.width < 770 || image.height < 480) return look;
   look.listed = IsColour(image, kListRightEdgeX, 120, 0xE4E0DC);
   look.updateButton = IsColour(image, kUpdateLeftEdgeX, kButtonsY + 15, 0xE4E0DC);
-  look.markInk = BlueInk(image, 580, 95, 715, 245);
+  look.markInk = BlueInk(image, 580, 95, 715, 240);
   look.removeInk = BlueInk(image, 45, 438, 320, 472);
   return look;
 }

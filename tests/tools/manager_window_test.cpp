@@ -24,6 +24,9 @@
 #include "gui/window_maker.h"
 #include "tests/controls/control_fixture.h"
 #include "tests/support/test_support.h"
+#ifdef _WIN32
+#include "tests/support/capture.h"
+#endif
 #include "tools/app_language.h"
 #include "tools/install_record.h"
 #include "tools/update_check.h"
@@ -286,9 +289,18 @@ TEST(ManagerIcons, DefaultIconsAreDrawn) {
   EXPECT_FALSE(MakeDefaultPackageIcon(16, nullptr));
 }
 
+// The property bags' program file, made by the mingw tool chain.
+std::string PropsFixture() {
+#ifdef _WIN32
+  return twtest::BinaryPath(TW_PROPS_FIXTURE);
+#else
+  return TW_PROPS_FIXTURE;
+#endif
+}
+
 TEST(ManagerIcons, IconsFromAProgramFile) {
   cPicture i16, i48;
-  ASSERT_TRUE(LoadPackageIcons(U16(TW_PROPS_FIXTURE).c_str(), &i16, &i48));
+  ASSERT_TRUE(LoadPackageIcons(U16(PropsFixture()).c_str(), &i16, &i48));
   EXPECT_EQ(i16.GetWidth(), 16);
   EXPECT_EQ(i16.GetHeight(), 16);
   EXPECT_EQ(i48.GetWidth(), 48);
