@@ -395,4 +395,49 @@ TEST_F(ManagerWindowE2E, RemovalLinkTakesTheManagerAway) {
   EXPECT_FALSE(Exists(manager_));
 }
 
+TEST_F(ManagerWindowE2E, LanguageSwitchReopensTheWindowInTheNewLanguage) {
+  Record("tarn-same", u"Tarn Same");
+  server_->Answer("tarn-same", Answer("1.0"));
+  Program program;
+  ASSERT_TRUE(program.Started());
+  HWND dialog = program.Window(kTitle);
+  ASSERT_NE(dialog, nullptr) << "the manager's window did not show";
+  HWND host = twtest::HostOf(dialog);
+  RgbImage image;
+  WaitLook(host, [](const sLook& l) { return l.listed; }, &image);
+
+  // The language button (top right), then its popup: the second language
+  // of its list, Ukrainian, chosen with Tab and Enter.
+  twtest::PostClick(host, 770 - 71 + 12, 25 + 12);
+  HWND popup = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    for (HWND w : program.Windows())
+      if (w != dialog) popup = w;
+    return popup != nullptr;
+  })) << "no language popup";
+  twtest::PostKey(popup, VK_TAB);
+  twtest::PostKey(popup, VK_RETURN);
+
+  // The window ends with 10 and comes back titled in the new language, and
+  // the choice is stored for the next start.
+  const std::wstring ukrainian = L"\u041c\u0435\u043d\u0435\u0434\u0436\u0435\u0440 "
+                                 L"\u043f\u0440\u043e\u0433\u0440\u0430\u043c Vornak";
+  HWND again = program.Window(ukrainian);
+  ASSERT_NE(again, nullptr) << "the window did not come back in Ukrainian";
+  EXPECT_FALSE(IsWindow(dialog)) << "the first window stays";
+  {
+    cCIAppFullConfig store;
+    uint64_t language = 0;
+    ASSERT_TRUE(store.Open(u"qxv"));
+    EXPECT_TRUE(store.GetInt64(tw::kKeyLangCurrent, language));
+    EXPECT_EQ(language, 6u);
+  }
+  WaitLook(twtest::HostOf(again), [](const sLook& l) { return l.listed; }, &image);
+  Shot(image, "tools_manager_ukrainian.png");
+  // The new window asked the endpoint again.
+  EXPECT_EQ(Occurrences(server_->Log(), "GET /autocheck.php?softwareid=tarn-same&os=win"), 2u);
+  PostMessageW(again, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.Wait(), 0);
+}
+
 }  // namespace
