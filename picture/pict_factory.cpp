@@ -15,6 +15,9 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_dng.h"
+#include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_tiff_ep.h"
 
 namespace {
 
@@ -51,13 +54,13 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatIIQ, nullptr, nullptr},
     {kPictFormatRAF, nullptr, nullptr},
     {kPictFormatCRW, nullptr, nullptr},
-    {kPictFormatMOS, nullptr, nullptr},
+    {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, nullptr, nullptr},
     {kPictFormatCR3, nullptr, nullptr},
     {kPictFormatNEF, nullptr, nullptr},
-    {kPictFormat3FR, nullptr, nullptr},
-    {kPictFormatDNG, nullptr, nullptr},
-    {kPictFormatTIFF_EP, nullptr, nullptr},
+    {kPictFormat3FR, &cPict3FR::Detect, &Make<cPict3FR>},
+    {kPictFormatDNG, &cPictDNG::Detect, &Make<cPictDNG>},
+    {kPictFormatTIFF_EP, &cPictTIFF_EP::Detect, &Make<cPictTIFF_EP>},
     {kPictFormatTIFF, &cPictTIFF::Detect, &Make<cPictTIFF>},
     {kPictFormatPPM, &cPictPPM::Detect, &Make<cPictPPM>},
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},

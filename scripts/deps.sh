@@ -33,6 +33,9 @@ packages+=(netpbm imagemagick icoutils icnsutils)
 # Independent TIFF and EXIF writers and readers for the TIFF decoder's
 # agreement tests and its benchmark peer (libtiff).
 packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw libraw-bin python3-tifffile)
+# Camera raw oracles (dcraw, raw-identify, unprocessed_raw) and the raw
+# benchmark's peer (LibRaw's unpack).
+packages+=(dcraw libraw-bin libraw-dev)
 # 32-bit Wine, only where the kernel runs 32-bit programs (see windows-flavour.sh).
 need_i386=0
 if [[ $("$here/windows-flavour.sh") == win32 ]]; then

@@ -1,12 +1,15 @@
 // pictdump: what the picture library makes of files, for checks by hand and
 // by scripts.
 //
-//   pictdump [--fit WxH] [--pam OUT] [--hash] [--props] [--page N] FILE...
+//   pictdump [--fit WxH] [--pam OUT] [--raw16 OUT] [--hash] [--props] [--page N] FILE...
 //
 // For each file: the format id, size, depth, image count, whether a preview
 // exists and the properties, then the decoded picture (or with --fit the
 // result code of fitted loading and the fitted picture). --pam writes the
 // picture as a PAM file (RGB_ALPHA, top row first, maxval 255 or 65535);
+// --raw16 writes the unpacked camera sensor frame of the load, before its
+// development, as a 16-bit PGM (P5, maxval 65535, big-endian samples, top
+// row first); with --hash its hash is printed too ("raw16-fnv64").
 // --hash prints the FNV-1a 64-bit hash of those PAM bytes, so that the same
 // files decoded on two targets can be compared line by line. --props prints
 // the properties 1 to 21 as one line of JSON ("props: {...}") and, with
@@ -25,6 +28,7 @@
 
 #include "base/memio.h"
 #include "picture/pict_factory.h"
+#include "picture/raw/raw_develop.h"
 
 namespace {
 
@@ -152,8 +156,33 @@ std::string PropsJson(cPictBase& p) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: pictdump [--fit WxH] [--pam OUT] [--hash] [--props] [--page N] FILE...\n");
+  std::fprintf(stderr, "usage: pictdump [--fit WxH] [--pam OUT] [--raw16 OUT] [--hash] [--props] [--page N] FILE...\n");
   return 1;
+}
+
+// The last sensor frame a camera load developed.
+struct sRawFrame {
+  std::vector<uint16_t> samples;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+void KeepRawFrame(const uint16_t* raw, int32_t width, int32_t height, void* user) {
+  auto* f = static_cast<sRawFrame*>(user);
+  f->width = width;
+  f->height = height;
+  f->samples.assign(raw, raw + static_cast<size_t>(width) * height);
+}
+
+std::vector<uint8_t> PgmBytes(const sRawFrame& f) {
+  const std::string head =
+      "P5\n" + std::to_string(f.width) + " " + std::to_string(f.height) + "\n65535\n";
+  std::vector<uint8_t> out(head.begin(), head.end());
+  for (uint16_t s : f.samples) {
+    out.push_back(static_cast<uint8_t>(s >> 8));
+    out.push_back(static_cast<uint8_t>(s));
+  }
+  return out;
 }
 
 }  // namespace
@@ -161,6 +190,7 @@ int Usage() {
 int main(int argc, char** argv) {
   int32_t fitW = 0, fitH = 0;
   const char* pamPath = nullptr;
+  const char* rawPath = nullptr;
   bool hash = false;
   bool props = false;
   int32_t page = 0;
@@ -170,6 +200,8 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%dx%d", &fitW, &fitH) != 2 || fitW < 1 || fitH < 1) return Usage();
     } else if (std::strcmp(argv[i], "--pam") == 0 && i + 1 < argc) {
       pamPath = argv[++i];
+    } else if (std::strcmp(argv[i], "--raw16") == 0 && i + 1 < argc) {
+      rawPath = argv[++i];
     } else if (std::strcmp(argv[i], "--hash") == 0) {
       hash = true;
     } else if (std::strcmp(argv[i], "--props") == 0) {
@@ -183,6 +215,8 @@ int main(int argc, char** argv) {
     }
   }
   if (files.empty()) return Usage();
+  sRawFrame frame;
+  if (rawPath != nullptr) SetRawFrameHook(&KeepRawFrame, &frame);
   int status = 0;
   for (const char* path : files) {
     std::ifstream in(path, std::ios::binary);
@@ -222,6 +256,23 @@ int main(int argc, char** argv) {
         status = 3;
         continue;
       }
+    }
+    if (rawPath != nullptr) {
+      if (frame.samples.empty()) {
+        std::printf("raw16: none\n");
+        status = 3;
+        continue;
+      }
+      const std::vector<uint8_t> pgm = PgmBytes(frame);
+      std::printf("raw16: %dx%d\n", frame.width, frame.height);
+      if (hash) std::printf("raw16-fnv64: %016" PRIx64 "\n", Fnv1a(pgm));
+      std::ofstream out(rawPath, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(pgm.data()), static_cast<std::streamsize>(pgm.size()));
+      if (!out) {
+        std::printf("%s: cannot write\n", rawPath);
+        status = 2;
+      }
+      frame = sRawFrame();
     }
     std::printf("depth: %d\npicture: %dx%d\n", shown->IsHighDepth() ? 16 : 8, shown->GetWidth(), shown->GetHeight());
     PrintProps(*decoder);
