@@ -223,7 +223,10 @@ cTarnwickForm::cTarnwickForm() : job_(this) {}
 
 cTarnwickForm::~cTarnwickForm() {
   // The job fills the members below: it must end before any of them goes.
-  job_.Stop(cJob::kStopTimeoutMs);
+  // It stops between packages; a check under way ends by its own time-outs
+  // when the thread cannot be aborted inside the system's socket calls.
+  while (!job_.Stop(cJob::kStopTimeoutMs)) {
+  }
   for (auto& link : programLinks_) details_.RemoveChild(link.get());
 }
 
