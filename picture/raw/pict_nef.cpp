@@ -377,7 +377,8 @@ bool cPictNEF::EndStrips() {
     const int32_t nw = static_cast<int32_t>(GetWidth() * 0.7475149105367793);
     const int32_t nh = static_cast<int32_t>(GetHeight() * 1.48036253776435);
     cPictDummy tmp;
-    if (!cPictBase::Resample(this, nw, nh, &tmp)) return false;
+    // The temporary is made high-depth first: Resample keeps its flag.
+    if (!tmp.AllocatePixels64(nw, nh) || !cPictBase::Resample(this, nw, nh, &tmp)) return false;
     TakePixels(&tmp);
   }
   return true;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "picture/raw/raw_bits.h"
 #include "picture/raw/raw_byte_bits.h"
 
 namespace {
@@ -69,31 +70,14 @@ bool ApplySamsungModel(const uint8_t* value, int32_t size, sSamsungModel& m) {
   return false;
 }
 
-uint32_t cSamsungBits::Get(int32_t n) {
-  if (n <= 0) return 0;
-  if (n > 32) n = 32;
-  if (count_ < n) {
-    uint32_t w = 0;
-    for (int i = 0; i < 4; ++i) {
-      const int64_t at = pos_ + i;
-      w |= (at >= 0 && at < size_ ? uint32_t{bytes_[at]} : 0u) << (8 * i);
-    }
-    pos_ += 4;
-    taken_ += 4;
-    acc_ = acc_ << 32 | w;
-    count_ += 32;
-  }
-  count_ -= n;
-  return static_cast<uint32_t>((acc_ >> count_) & ((uint64_t{1} << n) - 1));
-}
-
 bool SamsungDecodeRowOffset(const uint8_t* strip, int64_t size, const uint32_t* rowOffsets, sSamsungRaster& raster,
                             int32_t firstRow, int32_t rows) {
   if (!StripFits(raster, firstRow, rows) || rowOffsets == nullptr) return false;
   const int32_t width = raster.width;
   for (int32_t r = 0; r < rows; ++r) {
     if (int64_t{rowOffsets[r]} >= size) return false;
-    cSamsungBits bits(strip, size, rowOffsets[r]);
+    cWordBitReader bits(strip, static_cast<size_t>(size));
+    bits.Restart(rowOffsets[r]);
     const int64_t y = int64_t{firstRow} + r;
     int32_t len[4];
     for (int32_t& l : len) l = r < 2 ? 7 : 4;
@@ -172,7 +156,8 @@ bool SamsungDecodeBlocks(const uint8_t* strip, int64_t size, sSamsungRaster& ras
   static const char kPa[] = "0224468";
   static const char kPb[] = "0244668";
   for (int32_t r = 0; r < rows; ++r) {
-    cSamsungBits bits(strip, size, p);
+    cWordBitReader bits(strip, static_cast<size_t>(size));
+    bits.Restart(static_cast<size_t>(p));
     const int64_t y = int64_t{firstRow} + r;
     int32_t mag = 0, pmode = 7;
     int32_t lent[3][2];
@@ -222,7 +207,7 @@ bool SamsungDecodeBlocks(const uint8_t* strip, int64_t size, sSamsungRaster& ras
         Set(raster, y, col, pred + d);
       }
     }
-    p += bits.BytesTaken();
+    p += static_cast<int64_t>(bits.BytesTaken());
     p = (p + 15) & ~int64_t{15};
   }
   return true;

@@ -50,21 +50,3 @@ bool SamsungDecodeHuffman(const uint8_t* strip, int64_t size, sSamsungRaster& ra
                           int32_t bits);
 // Block coding; false for a refused length or a header cut short.
 bool SamsungDecodeBlocks(const uint8_t* strip, int64_t size, sSamsungRaster& raster, int32_t firstRow, int32_t rows);
-
-// The 64-bit reader of the row-offset and block codings: refilled with one
-// little-endian 32-bit word at a time, bits taken from the top.
-class cSamsungBits {
-public:
-  cSamsungBits(const uint8_t* bytes, int64_t size, int64_t start) : bytes_(bytes), size_(size), pos_(start) {}
-  // n in 0..32; 0 answers 0.
-  uint32_t Get(int32_t n);
-  int64_t BytesTaken() const { return taken_; }
-
-private:
-  const uint8_t* bytes_;
-  int64_t size_;
-  int64_t pos_;
-  int64_t taken_ = 0;
-  uint64_t acc_ = 0;
-  int32_t count_ = 0;
-};

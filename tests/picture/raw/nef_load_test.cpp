@@ -138,3 +138,20 @@ TEST(NefLoad, BareMakerNoteNeedsIfd0AsARawPage) {
   EXPECT_FALSE(nef.ReadInfo(&io, nullptr));
   EXPECT_FALSE(nef.Load(&io));
 }
+
+TEST(NefLoad, D1XIsResampledToSquarePixels) {
+  // 64 x 48 samples, right border 4: 60 x 48 developed, then 60 * 0.7475...
+  // = 44.85 and 48 * 1.4803... = 71.06, both truncated.
+  sNefSpec s;
+  s.model = "NIKON D1X";
+  s.bits = 12;
+  std::vector<uint16_t> frame;
+  const auto file = MakeNef(s, frame);
+  cPictNEF nef;
+  cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+  ASSERT_TRUE(nef.Load(&io));
+  EXPECT_EQ(nef.GetWidth(), 44);
+  EXPECT_EQ(nef.GetHeight(), 71);
+  EXPECT_TRUE(nef.IsHighDepth());
+  EXPECT_EQ(nef.Pixels64().count, 44 * 71);
+}

@@ -95,8 +95,8 @@ inline sNikonStream EncodeNikonHuffman(const std::vector<uint16_t>& target, int 
       uint32_t bestRaw = 0;
       int32_t bestGot = 0;
       for (const sNikonCode& code : codes) {
-        uint32_t raw;
-        int32_t got;
+        uint32_t raw = 0;
+        int32_t got = 0;
         NikonBestRaw(code.symbol, want, raw, got);
         if (best == nullptr || std::llabs(int64_t{got} - want) < std::llabs(int64_t{bestGot} - want) ||
             (got == bestGot && code.length < best->length)) {
