@@ -257,6 +257,28 @@ std::vector<uint8_t> Make3FR(sDngFile f) {
   return MakeDng(f);
 }
 
+void PatchSubIfdList(std::vector<uint8_t>& bytes, bool be, uint64_t ifd0Offset, const std::vector<uint32_t>& offsets) {
+  // The list entry has a fixed size, so rewriting it does not move
+  // anything: the value bytes are replaced in place.
+  auto rd16 = [&](uint64_t at) {
+    return be ? (bytes[at] << 8 | bytes[at + 1]) : (bytes[at + 1] << 8 | bytes[at]);
+  };
+  auto rd32 = [&](uint64_t at) -> uint32_t {
+    return be ? (static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3])
+              : (static_cast<uint32_t>(bytes[at + 3]) << 24 | bytes[at + 2] << 16 | bytes[at + 1] << 8 | bytes[at]);
+  };
+  auto wr32 = [&](uint64_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(be ? v >> (24 - 8 * i) : v >> (8 * i));
+  };
+  const int n = rd16(ifd0Offset);
+  for (int i = 0; i < n; ++i) {
+    const uint64_t e = ifd0Offset + 2 + 12 * static_cast<uint64_t>(i);
+    if (rd16(e) != 330) continue;
+    const uint64_t at = offsets.size() == 1 ? e + 8 : rd32(e + 8);
+    for (size_t k = 0; k < offsets.size(); ++k) wr32(at + 4 * k, offsets[k]);
+  }
+}
+
 std::vector<uint8_t> MakeTiffEp(const sTiffEpFile& f) {
   cTiffBuilder b(f.tiff.bigEndian, false);
   const int ifd0 = b.AddIfd();
@@ -279,27 +301,7 @@ std::vector<uint8_t> MakeTiffEp(const sTiffEpFile& f) {
   std::vector<uint8_t> bytes = b.Build();
   std::vector<uint32_t> offsets;
   for (int s : subs) offsets.push_back(static_cast<uint32_t>(b.IfdOffset(s)));
-  // The list entry has a fixed size, so rewriting it does not move
-  // anything: replace the value bytes in place.
-  const uint64_t ifd0Offset = b.IfdOffset(ifd0);
-  const bool be = f.tiff.bigEndian;
-  auto rd16 = [&](uint64_t at) {
-    return be ? (bytes[at] << 8 | bytes[at + 1]) : (bytes[at + 1] << 8 | bytes[at]);
-  };
-  auto rd32 = [&](uint64_t at) -> uint32_t {
-    return be ? (static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3])
-              : (static_cast<uint32_t>(bytes[at + 3]) << 24 | bytes[at + 2] << 16 | bytes[at + 1] << 8 | bytes[at]);
-  };
-  auto wr32 = [&](uint64_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(be ? v >> (24 - 8 * i) : v >> (8 * i));
-  };
-  const int n = rd16(ifd0Offset);
-  for (int i = 0; i < n; ++i) {
-    const uint64_t e = ifd0Offset + 2 + 12 * static_cast<uint64_t>(i);
-    if (rd16(e) != 330) continue;
-    const uint64_t at = offsets.size() == 1 ? e + 8 : rd32(e + 8);
-    for (size_t k = 0; k < offsets.size(); ++k) wr32(at + 4 * k, offsets[k]);
-  }
+  PatchSubIfdList(bytes, f.tiff.bigEndian, b.IfdOffset(ifd0), offsets);
   return bytes;
 }
 

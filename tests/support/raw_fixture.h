@@ -111,6 +111,11 @@ struct sTiffEpFile {
 };
 std::vector<uint8_t> MakeTiffEp(const sTiffEpFile& file);
 
+// Writes offsets into the SubIFDs (330) list of the classic-TIFF IFD at
+// ifd0Offset, which was added with as many LONG values (placeholders).
+void PatchSubIfdList(std::vector<uint8_t>& bytes, bool bigEndian, uint64_t ifd0Offset,
+                     const std::vector<uint32_t>& offsets);
+
 // One PKTS record of a Leaf MOS file, in the file's byte order.
 std::vector<uint8_t> PktsRecord(bool bigEndian, const std::string& name, const std::vector<uint8_t>& data);
 // A MOS file: the sensor in IFD0 and tag 34310 with the records given

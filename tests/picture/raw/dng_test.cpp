@@ -357,4 +357,47 @@ TEST(RawDng, RowsNoStripReachedAreZero) {
   for (size_t i = 64 * 32; i < catcher.frame.samples.size(); ++i) ASSERT_EQ(catcher.frame.samples[i], 0) << i;
 }
 
+// Leica M10: the raw data in the main IFD, three preview sub-IFDs; image
+// 0 is the main IFD and the preview is sub-IFD 2.
+TEST(RawDng, LeicaM10ImagesAndPreview) {
+  cTiffBuilder b(false, false);
+  const int ifd0 = b.AddIfd();
+  b.AddAscii(ifd0, 271, "Leica Camera AG");
+  b.AddAscii(ifd0, 272, "LEICA M10");
+  b.AddBytes(ifd0, 50706, 1, {1, 4, 0, 0});
+  sRawSensor s;
+  s.samples = SyntheticMosaic(64, 48, 16, 31);
+  AddRawSensor(b, ifd0, s);
+  b.AddLongs(ifd0, 330, {0, 0, 0});
+  std::vector<int> subs;
+  const int sizes[3][2] = {{16, 12}, {8, 6}, {32, 24}};
+  for (const auto& sz : sizes) {
+    subs.push_back(b.AddIfd());
+    sRgbPreview p;
+    p.width = sz[0];
+    p.height = sz[1];
+    AddRgbPreview(b, subs.back(), p);
+  }
+  std::vector<uint8_t> bytes = b.Build();
+  std::vector<uint32_t> offsets;
+  for (int i : subs) offsets.push_back(static_cast<uint32_t>(b.IfdOffset(i)));
+  PatchSubIfdList(bytes, false, b.IfdOffset(ifd0), offsets);
+  cPictDNG dng;
+  cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  EXPECT_EQ(dng.GetImageCount(&io), 3);
+  cFrameCatcher catcher;
+  ASSERT_TRUE(dng.Load(&io));
+  EXPECT_EQ(catcher.frame.samples, s.samples);
+  EXPECT_EQ(dng.GetWidth(), 64);
+  cPictDummy out;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(dng.LoadPreview(&io, &out, w, h));
+  EXPECT_EQ(out.GetWidth(), 32);
+  EXPECT_EQ(out.GetHeight(), 24);
+  // Image 1 is sub-IFD 0, an RGB page.
+  ASSERT_TRUE(dng.GetImageInfo(&io, 1, w, h));
+  EXPECT_EQ(w, 16);
+  EXPECT_EQ(h, 12);
+}
+
 }  // namespace
