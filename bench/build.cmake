@@ -1,8 +1,9 @@
-# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev),
-# which only the benchmark build links.
+# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev) and,
+# for X25519, BearSSL (libbearssl-dev), which only the benchmark build links.
 if(TARGET bench_crypto)
   find_package(OpenSSL REQUIRED)
-  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto)
+  find_library(BEARSSL_LIBRARY bearssl REQUIRED)
+  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto ${BEARSSL_LIBRARY})
 endif()
 
 # The PNG benchmark measures against libpng (libpng-dev) and libspng
@@ -51,4 +52,24 @@ endif()
 if(TARGET bench_picture_tiff)
   find_package(TIFF REQUIRED)
   target_link_libraries(bench_picture_tiff PRIVATE TIFF::TIFF)
+endif()
+
+# The Canon raw benchmark measures against LibRaw's unpack (libraw-dev) and
+# builds its files with the tests' CR2, CRW and lossless-JPEG kits.
+if(TARGET bench_canon_raw)
+  find_library(LIBRAW_LIBRARY raw REQUIRED)
+  target_sources(bench_canon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_canon_raw PRIVATE ${TW_ROOT})
+  target_link_libraries(bench_canon_raw PRIVATE ${LIBRAW_LIBRARY})
+endif()
+
+# The camera raw benchmark measures against LibRaw's unpack (libraw-dev) and
+# builds its files with the tests' raw kit.
+if(TARGET bench_picture_raw)
+  find_library(RAW_LIBRARY raw REQUIRED)
+  target_sources(bench_picture_raw PRIVATE ${TW_ROOT}/tests/support/raw_fixture.cpp
+                 ${TW_ROOT}/tests/support/ljpeg_encoder.cpp ${TW_ROOT}/tests/support/tiff_builder.cpp
+                 ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_picture_raw PRIVATE ${TW_ROOT})
+  target_link_libraries(bench_picture_raw PRIVATE ${RAW_LIBRARY})
 endif()

@@ -1,0 +1,260 @@
+// See header.
+#include "picture/raw/raw_canon_compressed.h"
+
+#include <cstring>
+#include <memory>
+
+#include "base/buffers.h"
+
+const sCanonTablePair kCanonTablePairs[3] = {
+    {{0, 1, 4, 2, 3, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x03, 0x05, 0x06, 0x02, 0x07, 0x01, 0x08, 0x09, 0x00,
+      0x0A, 0x0B, 0xFF},
+     {0,    2,    2,    2,    1,    4,    2,    1,    2,    5,    1,    1,    0,    0,    0,    139,  0x03, 0x04,
+      0x02, 0x05, 0x01, 0x06, 0x07, 0x08, 0x12, 0x13, 0x11, 0x14, 0x09, 0x15, 0x22, 0x00, 0x21, 0x16, 0x0A, 0xF0,
+      0x23, 0x17, 0x24, 0x31, 0x32, 0x18, 0x19, 0x33, 0x25, 0x41, 0x34, 0x42, 0x35, 0x51, 0x36, 0x37, 0x38, 0x29,
+      0x79, 0x26, 0x1A, 0x39, 0x56, 0x57, 0x28, 0x27, 0x52, 0x55, 0x58, 0x43, 0x76, 0x59, 0x77, 0x54, 0x61, 0xF9,
+      0x71, 0x78, 0x75, 0x96, 0x97, 0x49, 0xB7, 0x53, 0xD7, 0x74, 0xB6, 0x98, 0x47, 0x48, 0x95, 0x69, 0x99, 0x91,
+      0xFA, 0xB8, 0x68, 0xB5, 0xB9, 0xD6, 0xF7, 0xD8, 0x67, 0x46, 0x45, 0x94, 0x89, 0xF8, 0x81, 0xD5, 0xF6, 0xB4,
+      0x88, 0xB1, 0x2A, 0x44, 0x72, 0xD9, 0x87, 0x66, 0xD4, 0xF5, 0x3A, 0xA7, 0x73, 0xA9, 0xA8, 0x86, 0x62, 0xC7,
+      0x65, 0xC8, 0xC9, 0xA1, 0xF4, 0xD1, 0xE9, 0x5A, 0x92, 0x85, 0xA6, 0xE7, 0x93, 0xE8, 0xC1, 0xC6, 0x7A, 0x64,
+      0xE1, 0x4A, 0x6A, 0xE6, 0xB3, 0xF1, 0xD3, 0xA5, 0x8A, 0xB2, 0x9A, 0xBA, 0x84, 0xA4, 0x63, 0xE5, 0xC5, 0xF3,
+      0xD2, 0xC4, 0x82, 0xAA, 0xDA, 0xE4, 0xF2, 0xCA, 0x83, 0xA3, 0xA2, 0xC3, 0xEA, 0xC2, 0xE2, 0xE3, 0xFF, 0xFF}},
+    {{0, 2, 2, 3, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0x03, 0x02, 0x04, 0x01, 0x05, 0x00, 0x06, 0x07, 0x09, 0x08,
+      0x0A, 0x0B, 0xFF},
+     {0,    2,    2,    1,    4,    1,    4,    1,    3,    3,    1,    0,    0,    0,    0,    140,  0x02, 0x03,
+      0x01, 0x04, 0x05, 0x12, 0x11, 0x06, 0x13, 0x07, 0x08, 0x14, 0x22, 0x09, 0x21, 0x00, 0x23, 0x15, 0x31, 0x32,
+      0x0A, 0x16, 0xF0, 0x24, 0x33, 0x41, 0x42, 0x19, 0x17, 0x25, 0x18, 0x51, 0x34, 0x43, 0x52, 0x29, 0x35, 0x61,
+      0x39, 0x71, 0x62, 0x36, 0x53, 0x26, 0x38, 0x1A, 0x37, 0x81, 0x27, 0x91, 0x79, 0x55, 0x45, 0x28, 0x72, 0x59,
+      0xA1, 0xB1, 0x44, 0x69, 0x54, 0x58, 0xD1, 0xFA, 0x57, 0xE1, 0xF1, 0xB9, 0x49, 0x47, 0x63, 0x6A, 0xF9, 0x56,
+      0x46, 0xA8, 0x2A, 0x4A, 0x78, 0x99, 0x3A, 0x75, 0x74, 0x86, 0x65, 0xC1, 0x76, 0xB6, 0x96, 0xD6, 0x89, 0x85,
+      0xC9, 0xF5, 0x95, 0xB4, 0xC7, 0xF7, 0x8A, 0x97, 0xB8, 0x73, 0xB7, 0xD8, 0xD9, 0x87, 0xA7, 0x7A, 0x48, 0x82,
+      0x84, 0xEA, 0xF4, 0xA6, 0xC5, 0x5A, 0x94, 0xA4, 0xC6, 0x92, 0xC3, 0x68, 0xB5, 0xC8, 0xE4, 0xE5, 0xE6, 0xE9,
+      0xA2, 0xA3, 0xE3, 0xC2, 0x66, 0x67, 0x93, 0xAA, 0xD4, 0xD5, 0xE7, 0xF8, 0x88, 0x9A, 0xD7, 0x77, 0xC4, 0x64,
+      0xE2, 0x98, 0xA5, 0xCA, 0xDA, 0xE8, 0xF3, 0xF6, 0xA9, 0xB2, 0xB3, 0xF2, 0xD2, 0x83, 0xBA, 0xD3, 0xFF, 0xFF}},
+    {{0, 0, 6, 3, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x06, 0x05, 0x07, 0x04, 0x08, 0x03, 0x09, 0x02, 0x00, 0x0A,
+      0x01, 0x0B, 0xFF},
+     {0,    0,    6,    2,    1,    3,    3,    2,    5,    1,    2,    2,    8,    10,   0,    117,  0x04, 0x05,
+      0x03, 0x06, 0x02, 0x07, 0x01, 0x08, 0x09, 0x12, 0x13, 0x14, 0x11, 0x15, 0x0A, 0x16, 0x17, 0xF0, 0x00, 0x22,
+      0x21, 0x18, 0x23, 0x19, 0x24, 0x32, 0x31, 0x25, 0x33, 0x38, 0x37, 0x34, 0x35, 0x36, 0x39, 0x79, 0x57, 0x58,
+      0x59, 0x28, 0x56, 0x78, 0x27, 0x41, 0x29, 0x77, 0x26, 0x42, 0x76, 0x99, 0x1A, 0x55, 0x98, 0x97, 0xF9, 0x48,
+      0x54, 0x96, 0x89, 0x47, 0xB7, 0x49, 0xFA, 0x75, 0x68, 0xB6, 0x67, 0x69, 0xB9, 0xB8, 0xD8, 0x52, 0xD7, 0x88,
+      0xB5, 0x74, 0x51, 0x46, 0xD9, 0xF8, 0x3A, 0xD6, 0x87, 0x45, 0x7A, 0x95, 0xD5, 0xF6, 0x86, 0xB4, 0xA9, 0x94,
+      0x53, 0x2A, 0xA8, 0x43, 0xF5, 0xF7, 0xD4, 0x66, 0xA7, 0x5A, 0x44, 0x8A, 0xC9, 0xE8, 0xC8, 0xE7, 0x9A, 0x6A,
+      0x73, 0x4A, 0x61, 0xC7, 0xF4, 0xC6, 0x65, 0xE9, 0x72, 0xE6, 0x71, 0x91, 0x93, 0xA6, 0xDA, 0x92, 0x85, 0x62,
+      0xF3, 0xC5, 0xB2, 0xA4, 0x84, 0xBA, 0x64, 0xA5, 0xB3, 0xD2, 0x81, 0xE5, 0xD3, 0xAA, 0xC4, 0xCA, 0xF2, 0xB1,
+      0xE4, 0xD1, 0x83, 0x63, 0xEA, 0xC3, 0xE2, 0x82, 0xF1, 0xA3, 0xC2, 0xA1, 0xC1, 0xE3, 0xA2, 0xE1, 0xFF, 0xFF}},
+};
+
+namespace {
+
+// Tree node: a node without a first child is a leaf (an empty node is a leaf
+// with symbol 0, so a code the table does not assign decodes as 0).
+struct sNode {
+  int16_t first = 0;  // index of the first child, 0 for none (the root is never a child)
+  int16_t second = 0;
+  uint8_t symbol = 0;
+};
+
+struct sTreeBuild {
+  sNode* nodes;
+  int32_t capacity;
+  int32_t next;  // next free node
+  int32_t k;     // next symbol
+  const uint8_t* table;
+  int32_t symbolCount;
+  bool overflow;
+};
+
+int32_t CodeLength(const uint8_t* counts, int32_t k) {
+  int32_t sum = 0;
+  for (int32_t l = 1; l <= 16; ++l) {
+    sum += counts[l - 1];
+    if (sum > k) return l;
+  }
+  return 0;
+}
+
+// Preorder build of the canonical code: 0 leads to the first child.
+void BuildCanonTree(sTreeBuild& b, int32_t node, int32_t depth) {
+  const int32_t length = CodeLength(b.table, b.k);
+  if (length == 0) return;
+  if (depth < length) {
+    if (b.next + 2 > b.capacity) {
+      b.overflow = true;
+      return;
+    }
+    const int32_t first = b.next++;
+    b.nodes[node].first = static_cast<int16_t>(first);
+    BuildCanonTree(b, first, depth + 1);
+    if (b.next + 1 > b.capacity) {
+      b.overflow = true;
+      return;
+    }
+    const int32_t second = b.next++;
+    b.nodes[node].second = static_cast<int16_t>(second);
+    BuildCanonTree(b, second, depth + 1);
+  } else {
+    b.nodes[node].symbol = b.table[16 + b.k];
+    ++b.k;
+  }
+}
+
+// A tree with a lookup of its first kPeek levels: entry = node reached after
+// kPeek bits or the leaf met earlier, with the bits it used.
+constexpr int32_t kPeek = 10;
+
+template <int32_t N>
+struct sTree {
+  sNode nodes[N];
+  struct sJump {
+    int16_t node;
+    uint8_t bits;
+  } jump[1 << kPeek];
+
+  bool Build(const uint8_t* table) {
+    sTreeBuild b{nodes, N, 1, 0, table, 0, false};
+    BuildCanonTree(b, 0, 0);
+    if (b.overflow) return false;
+    for (int32_t code = 0; code < (1 << kPeek); ++code) {
+      int32_t node = 0, used = 0;
+      while (nodes[node].first != 0 && used < kPeek) {
+        const bool one = (code >> (kPeek - 1 - used)) & 1;
+        node = one ? nodes[node].second : nodes[node].first;
+        ++used;
+      }
+      jump[code] = {static_cast<int16_t>(node), static_cast<uint8_t>(used)};
+    }
+    return true;
+  }
+};
+
+// Bits from the most significant valid one down; 0xFF is followed by a
+// stuffed byte that is dropped. Missing bits read as zero.
+class cCanonBits {
+public:
+  explicit cCanonBits(cFileIOTarget* stream) : stream_(stream) {}
+
+  void Refill() {
+    while (valid_ <= 56) {
+      int32_t byte = Next();
+      if (byte < 0) return;
+      if (byte == 0xFF && Next() < 0) return;  // no byte after it: not counted
+      buffer_ = (buffer_ << 8) | static_cast<uint32_t>(byte);
+      valid_ += 8;
+    }
+  }
+  uint32_t Peek(int32_t n) {
+    if (valid_ < n) Refill();
+    if (valid_ >= n) return static_cast<uint32_t>(buffer_ >> (valid_ - n)) & ((1u << n) - 1);
+    return static_cast<uint32_t>(buffer_ << (n - valid_)) & ((1u << n) - 1);
+  }
+  void Skip(int32_t n) { valid_ = valid_ >= n ? valid_ - n : 0; }
+  uint32_t Take(int32_t n) {
+    const uint32_t v = Peek(n);
+    Skip(n);
+    return v;
+  }
+
+  template <int32_t N>
+  uint8_t Decode(const sTree<N>& tree) {
+    const auto& j = tree.jump[Peek(kPeek)];
+    Skip(j.bits);
+    int32_t node = j.node;
+    while (tree.nodes[node].first != 0) node = Take(1) ? tree.nodes[node].second : tree.nodes[node].first;
+    return tree.nodes[node].symbol;
+  }
+
+private:
+  int32_t Next() {
+    if (at_ == end_) {
+      if (eof_) return -1;
+      end_ = stream_->Read(chunk_, sizeof(chunk_));
+      at_ = 0;
+      if (end_ == 0) {
+        eof_ = true;
+        return -1;
+      }
+    }
+    return chunk_[at_++];
+  }
+
+  cFileIOTarget* stream_;
+  uint64_t buffer_ = 0;
+  int32_t valid_ = 0;
+  uint8_t chunk_[16384];
+  uint32_t at_ = 0, end_ = 0;
+  bool eof_ = false;
+};
+
+}  // namespace
+
+bool DecodeCanonCompressed(uint16_t* raster, cFileIOTarget* stream, bool lowBits, uint32_t count,
+                           uint32_t rowWidth, int32_t tableIndex) {
+  if (tableIndex < 0 || rowWidth == 0 || count > 0x7FFFFFFFu || stream == nullptr || (raster == nullptr && count != 0)) return false;
+  const sCanonTablePair& pair = kCanonTablePairs[tableIndex > 2 ? 2 : tableIndex];
+
+  _typebuf<uint8_t> low;
+  const uint32_t lowSize = lowBits ? count / 4 : 0;
+  stream->Seek(0);
+  if (lowSize > 0) {
+    low.Resize(static_cast<int32_t>(lowSize));
+    std::memset(low.data, 0, lowSize);
+    const uint32_t got = stream->Read(low.data, lowSize);
+    stream->Seek(got);  // a short area: the coded data follows what was read
+  }
+
+  auto first = std::make_unique<sTree<32>>();
+  auto second = std::make_unique<sTree<512>>();
+  if (!first->Build(pair.first) || !second->Build(pair.second)) return false;
+  cCanonBits bits(stream);
+  bits.Refill();
+
+  // Unsigned so that crafted data wraps instead of overflowing; only the low
+  // 16 bits reach the raster.
+  uint32_t carry = 0;
+  uint32_t predictor[2] = {512, 512};
+  for (uint64_t base = 0; base < count; base += 64) {
+    int32_t d[64] = {};
+    int32_t i = 0;
+    bool firstSymbol = true;
+    while (i < 64) {
+      const uint8_t s = firstSymbol ? bits.Decode(*first) : bits.Decode(*second);
+      firstSymbol = false;
+      if (s == 0 && i > 0) break;
+      if (s == 0xFF) {
+        ++i;
+        continue;
+      }
+      i += s >> 4;
+      const int32_t n = s & 15;
+      if (n > 0) {
+        const int32_t v = static_cast<int32_t>(bits.Take(n));
+        const int32_t diff = ((v >> (n - 1)) & 1) == 0 ? v - (1 << n) + 1 : v;
+        if (i < 64) d[i] = diff;
+      }
+      ++i;
+    }
+    carry += static_cast<uint32_t>(d[0]);
+    d[0] = static_cast<int32_t>(carry);
+    const uint64_t end = base + 64 < count ? base + 64 : count;
+    for (uint64_t p = base; p < end; ++p) {
+      if (p % rowWidth == 0) predictor[0] = predictor[1] = 512;
+      uint32_t& pk = predictor[(p - base) & 1];
+      pk += static_cast<uint32_t>(d[p - base]);
+      raster[p] = static_cast<uint16_t>(pk);
+    }
+    if (lowSize > 0) {
+      for (uint64_t j = 0; j < 16; ++j) {
+        const uint64_t byteAt = base / 4 + j;
+        if (byteAt >= lowSize) break;
+        const uint8_t byte = low.data[byteAt];
+        for (int32_t shift = 0; shift < 8; shift += 2) {
+          const uint64_t p = base + 4 * j + static_cast<uint64_t>(shift / 2);
+          if (p >= end) break;
+          raster[p] = static_cast<uint16_t>((raster[p] << 2) + ((byte >> shift) & 3));
+        }
+      }
+    }
+  }
+  return true;
+}

@@ -1,0 +1,33 @@
+# Writes the camera-raw corpus afresh and compares every file, the fixtures
+# and their expected sensor frames, byte for byte with the committed ones,
+# and the list of files both ways: a generator change that alters a fixture
+# must come with the regenerated corpus.
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${MAKER} ${OUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make_raw_fixtures failed: ${rc}")
+endif()
+# The ZIP-wrapped MOS fixture comes from Python's zipfile over the MOS one.
+execute_process(COMMAND python3 ${DATA}/make_mos_zip.py ${OUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make_mos_zip.py failed: ${rc}")
+endif()
+file(GLOB made RELATIVE ${OUT} ${OUT}/*)
+file(GLOB kept RELATIVE ${DATA} ${DATA}/*)
+list(REMOVE_ITEM kept raw_hashes.txt make_mos_zip.py)
+list(SORT made)
+list(SORT kept)
+if(NOT made STREQUAL kept)
+  message(FATAL_ERROR "corpus files differ:\n made: ${made}\n kept: ${kept}")
+endif()
+set(bad "")
+foreach(f IN LISTS made)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${f} ${DATA}/${f} RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    list(APPEND bad ${f})
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "regenerated files differ from the committed ones: ${bad}")
+endif()

@@ -1,0 +1,41 @@
+# Runs pictdump --raw16 --hash over every camera-raw fixture: the sensor
+# frame it writes must equal the committed NAME.raw16.pgm byte for byte,
+# and the developed picture's hash, size and format the line kept in
+# raw_hashes.txt (written by the native build), so that every target
+# unpacks and develops each fixture identically.
+file(GLOB files RELATIVE ${DATA} ${DATA}/*.dng ${DATA}/*.3fr ${DATA}/*.tif ${DATA}/*.mos)
+list(SORT files)
+set(prefix "")
+set(runner "")
+if(WINDOWS)
+  set(prefix "Z:")
+  set(runner ${WINE})
+endif()
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+set(actual "")
+set(bad "")
+foreach(f IN LISTS files)
+  execute_process(COMMAND ${runner} ${PICTDUMP} --hash --raw16 ${prefix}${OUT}/${f}.raw16.pgm ${prefix}${DATA}/${f}
+                  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  string(REGEX MATCH "format: [0-9]+" fmt "${out}")
+  string(REGEX MATCH "picture: [0-9x]+" size "${out}")
+  string(REGEX MATCH "pam-fnv64: [0-9a-f]+" h "${out}")
+  if(h STREQUAL "")
+    set(h "failed ${rc}")
+  endif()
+  string(APPEND actual "${f} ${fmt} ${size} ${h}\n")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${f}.raw16.pgm ${DATA}/${f}.raw16.pgm
+                  RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    list(APPEND bad ${f})
+  endif()
+endforeach()
+file(WRITE ${OUT}/raw_hashes.txt "${actual}")
+if(bad)
+  message(FATAL_ERROR "--raw16 differs from the generator's frame: ${bad}")
+endif()
+file(READ ${DATA}/raw_hashes.txt expected)
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "developed pictures differ from raw_hashes.txt:\n${actual}\nexpected:\n${expected}")
+endif()
