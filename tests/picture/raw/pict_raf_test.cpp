@@ -186,7 +186,9 @@ TEST(Raf, LoadUnpacksEveryLayout) {
   }
   for (bool be : {false, true})
     for (bool chain : {false, true}) {
-      sCase c{"12-bit pairs", {}, {}, 50, 10};
+      sCase c{be ? (chain ? "12-bit pairs, big-endian chain" : "12-bit pairs, big-endian")
+                 : (chain ? "12-bit pairs, little-endian chain" : "12-bit pairs, little-endian"),
+              {}, {}, 50, 10};
       c.frame = Samples(c.w, c.h, 12, 2);
       std::vector<uint8_t> packed;
       olympus_encoder::PackRow(c.frame.data(), static_cast<int32_t>(c.frame.size()), olympus_encoder::kLittle, packed);
@@ -309,6 +311,7 @@ TEST(Raf, SuperCcdLoadsOnTheTurnedFrame) {
     f.section = Le16(frame);
     f.word120 = 1;
     const auto bytes = raf_builder::Build(f);
+    twtest::DumpRawFixture("raf", std::string("SuperCCD ") + (c.layout ? "layout" : "plain"), bytes);
     cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
     cPictRAF d;
     sPictInfo info;
