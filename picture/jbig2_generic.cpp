@@ -226,7 +226,8 @@ constexpr sFastShape kFast2b{0x0372u, 3, {{2, 1, 3}, {3, 1, 1}, {7, 2, 1}}};
 
 inline uint32_t RowByte(const uint8_t* row, int64_t k, int32_t stride) { return k < stride ? row[k] : 0u; }
 
-bool DecodeRowFast(sJbig2GenericDecoder& d, const sRegion& r, int64_t y, const sFastShape& shape) {
+template <const sFastShape& shape>
+bool DecodeRowFast(sJbig2GenericDecoder& d, const sRegion& r, int64_t y) {
   static const uint8_t kZeros[1] = {0};
   uint8_t* row = r.bits + y * r.stride;
   const uint8_t* up1 = y >= 1 ? row - r.stride : nullptr;
@@ -327,18 +328,18 @@ bool Jbig2DecodeGenericRegion(const sJbig2RegionInfo& region, sJbig2GenericDecod
     }
   }
 
-  const sFastShape* fast = nullptr;
+  bool (*fast)(sJbig2GenericDecoder&, const sRegion&, int64_t) = nullptr;
   const int8_t* at = region.at;
   if (path == kJbig2PathAuto) {
     if (tmpl == 0 && at[0] == 3 && at[1] == -1 && at[2] == -3 && at[3] == -1 && at[4] == 2 && at[5] == -2 &&
         at[6] == -2 && at[7] == -2)
-      fast = &kFast0;
+      fast = &DecodeRowFast<kFast0>;
     else if (tmpl == 1 && at[0] == 3 && at[1] == -1)
-      fast = &kFast1;
+      fast = &DecodeRowFast<kFast1>;
     else if (tmpl == 2 && at[0] == 2 && at[1] == -1)
-      fast = &kFast2;
+      fast = &DecodeRowFast<kFast2>;
     else if (tmpl == 2 && at[0] == 3 && at[1] == -1)
-      fast = &kFast2b;
+      fast = &DecodeRowFast<kFast2b>;
   }
 
   uint32_t ltp = 0;
@@ -353,7 +354,7 @@ bool Jbig2DecodeGenericRegion(const sJbig2RegionInfo& region, sJbig2GenericDecod
         continue;
       }
     }
-    const bool ok = fast != nullptr ? DecodeRowFast(decoder, r, y, *fast) : DecodeRowGeneric(decoder, r, y);
+    const bool ok = fast != nullptr ? fast(decoder, r, y) : DecodeRowGeneric(decoder, r, y);
     if (!ok) return false;
   }
   return true;
