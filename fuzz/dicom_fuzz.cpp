@@ -6,8 +6,10 @@
 // may differ from the rows and columns given, and a JPEG frame is
 // stretched to full scale only when buffered.
 #include "fuzz/picture_fuzz_check.h"
+#include "fuzz/jpeg2000_fuzz_limits.h"
 #include "picture/pict_dicom.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!twfuzz::Jpeg2000WithinLimits(data, size)) return 0;
   return picture_fuzz::FuzzPicture<cPictDICOM>(data, size, {false, false});
 }

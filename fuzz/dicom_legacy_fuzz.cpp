@@ -3,8 +3,10 @@
 // encapsulated frame has the size of the embedded picture, which may differ
 // from the rows and columns given.
 #include "fuzz/picture_fuzz_check.h"
+#include "fuzz/jpeg2000_fuzz_limits.h"
 #include "picture/pict_dicom.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!twfuzz::Jpeg2000WithinLimits(data, size)) return 0;
   return picture_fuzz::FuzzPicture<cPictDICOMLegacy>(data, size, {false, true});
 }

@@ -3,6 +3,7 @@
 // fuzz/picture_decoder_fuzz.h. Streaming: a canvas attached before Load gets
 // the output stage's pixels.
 #include "fuzz/picture_decoder_fuzz.h"
+#include "fuzz/jpeg2000_fuzz_limits.h"
 #include "picture/pict_jp2.h"
 
 namespace {
@@ -18,5 +19,6 @@ struct sTraits {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!twfuzz::Jpeg2000WithinLimits(data, size)) return 0;
   return twfuzz::FuzzPictureDecoder<sTraits>(data, size);
 }
