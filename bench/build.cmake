@@ -1,8 +1,9 @@
-# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev),
-# which only the benchmark build links.
+# The crypto benchmark measures against OpenSSL's libcrypto (libssl-dev) and,
+# for X25519, BearSSL (libbearssl-dev), which only the benchmark build links.
 if(TARGET bench_crypto)
   find_package(OpenSSL REQUIRED)
-  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto)
+  find_library(BEARSSL_LIBRARY bearssl REQUIRED)
+  target_link_libraries(bench_crypto PRIVATE OpenSSL::Crypto ${BEARSSL_LIBRARY})
 endif()
 
 # The PNG benchmark measures against libpng (libpng-dev) and libspng
@@ -60,4 +61,15 @@ if(TARGET bench_canon_raw)
   target_sources(bench_canon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
   target_include_directories(bench_canon_raw PRIVATE ${TW_ROOT})
   target_link_libraries(bench_canon_raw PRIVATE ${LIBRAW_LIBRARY})
+endif()
+
+# The camera raw benchmark measures against LibRaw's unpack (libraw-dev) and
+# builds its files with the tests' raw kit.
+if(TARGET bench_picture_raw)
+  find_library(RAW_LIBRARY raw REQUIRED)
+  target_sources(bench_picture_raw PRIVATE ${TW_ROOT}/tests/support/raw_fixture.cpp
+                 ${TW_ROOT}/tests/support/ljpeg_encoder.cpp ${TW_ROOT}/tests/support/tiff_builder.cpp
+                 ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_picture_raw PRIVATE ${TW_ROOT})
+  target_link_libraries(bench_picture_raw PRIVATE ${RAW_LIBRARY})
 endif()

@@ -1,7 +1,10 @@
 // AES (FIPS 197) in the T-table form: four tables for the main encryption
 // rounds and a fifth for the last, four for decryption and the inverse
 // S-box. The tables are computed at compile time from the field arithmetic
-// that defines them, so no hand-typed constant can be wrong.
+// that defines them, so no hand-typed constant can be wrong. Also the
+// switch between these tables and the processor's AES instructions
+// (crypto/aes_x86.cpp); see crypto/aes_internal.h.
+#include <atomic>
 #include <cstring>
 
 #include "crypto/aes_internal.h"
@@ -75,9 +78,11 @@ uint32_t SubWord(uint32_t w) {
 
 }  // namespace
 
-bool AesExpandEncryptKey(const uint8_t* key, int32_t bits, sAesRoundKeys* enc) {
-  if (key == nullptr || (bits != 128 && bits != 192 && bits != 256)) return false;
-  const int nk = bits / 32;
+namespace {
+
+// The expansion is written once; only SubWord differs between the paths.
+template <uint32_t (*kSubWord)(uint32_t)>
+void ExpandEncryptKey(const uint8_t* key, int nk, sAesRoundKeys* enc) {
   const int rounds = nk + 6;
   const int total = 4 * (rounds + 1);
   uint32_t* w = enc->words;
@@ -86,36 +91,115 @@ bool AesExpandEncryptKey(const uint8_t* key, int32_t bits, sAesRoundKeys* enc) {
   for (int i = nk; i < total; ++i) {
     uint32_t temp = w[i - 1];
     if (i % nk == 0) {
-      temp = SubWord((temp << 8) | (temp >> 24)) ^ (uint32_t(rcon) << 24);
+      temp = kSubWord((temp << 8) | (temp >> 24)) ^ (uint32_t(rcon) << 24);
       rcon = Xtime(rcon);
     } else if (nk > 6 && i % nk == 4) {
-      temp = SubWord(temp);
+      temp = kSubWord(temp);
     }
     w[i] = w[i - nk] ^ temp;
   }
   for (int i = total; i < 60; ++i) w[i] = 0;
   enc->rounds = rounds;
+}
+
+// 0 automatic, 1 table path forced.
+std::atomic<int> g_forcePortable{0};
+// -1 until cpuid has been asked, then 0 or 1.
+std::atomic<int> g_hardware{-1};
+
+}  // namespace
+
+bool AesHardwareActive() {
+  if (g_forcePortable.load(std::memory_order_relaxed) != 0) return false;
+  int hw = g_hardware.load(std::memory_order_relaxed);
+  if (hw < 0) {
+    hw = AesHardwareAvailable() ? 1 : 0;
+    g_hardware.store(hw, std::memory_order_relaxed);
+  }
+  return hw != 0;
+}
+
+bool AesForcePortable(bool force) {
+  return g_forcePortable.exchange(force ? 1 : 0) != 0;
+}
+
+bool AesExpandEncryptKey(const uint8_t* key, int32_t bits, sAesRoundKeys* enc) {
+  if (key == nullptr || (bits != 128 && bits != 192 && bits != 256)) return false;
+  if (AesHardwareActive())
+    ExpandEncryptKey<&AesSubWordHardware>(key, bits / 32, enc);
+  else
+    ExpandEncryptKey<&SubWord>(key, bits / 32, enc);
   return true;
 }
 
 void AesExpandDecryptKey(const sAesRoundKeys& enc, sAesRoundKeys* dec) {
   const int rounds = enc.rounds;
-  for (int r = 0; r <= rounds; ++r)
-    for (int j = 0; j < 4; ++j) {
-      uint32_t w = enc.words[4 * (rounds - r) + j];
-      if (r != 0 && r != rounds) {
+  const bool hardware = AesHardwareActive();
+  for (int r = 0; r <= rounds; ++r) {
+    const uint32_t* from = enc.words + 4 * (rounds - r);
+    uint32_t* to = dec->words + 4 * r;
+    if (r == 0 || r == rounds) {
+      for (int j = 0; j < 4; ++j) to[j] = from[j];
+    } else if (hardware) {
+      AesInvMixColumnsHardware(from, to);
+    } else {
+      for (int j = 0; j < 4; ++j) {
+        const uint32_t w = from[j];
         // Td holds InvMixColumns of InvSubBytes: feeding it S(b) leaves
         // InvMixColumns alone.
-        w = kT.td[0][kT.sbox[w >> 24]] ^ kT.td[1][kT.sbox[(w >> 16) & 0xff]] ^
-            kT.td[2][kT.sbox[(w >> 8) & 0xff]] ^ kT.td[3][kT.sbox[w & 0xff]];
+        to[j] = kT.td[0][kT.sbox[w >> 24]] ^ kT.td[1][kT.sbox[(w >> 16) & 0xff]] ^
+                kT.td[2][kT.sbox[(w >> 8) & 0xff]] ^ kT.td[3][kT.sbox[w & 0xff]];
       }
-      dec->words[4 * r + j] = w;
     }
+  }
   for (int i = 4 * (rounds + 1); i < 60; ++i) dec->words[i] = 0;
   dec->rounds = rounds;
 }
 
 void AesEncryptBlock(const sAesRoundKeys& enc, const uint8_t in[16], uint8_t out[16]) {
+  if (AesHardwareActive())
+    AesEncryptBlockHardware(enc, in, out);
+  else
+    AesEncryptBlockPortable(enc, in, out);
+}
+
+void AesDecryptBlock(const sAesRoundKeys& dec, const uint8_t in[16], uint8_t out[16]) {
+  if (AesHardwareActive())
+    AesDecryptBlockHardware(dec, in, out);
+  else
+    AesDecryptBlockPortable(dec, in, out);
+}
+
+void AesCbcEncryptBlocks(const sAesRoundKeys& enc, uint8_t chain[16], const uint8_t* in, uint8_t* out,
+                         size_t blocks) {
+  if (AesHardwareActive()) {
+    AesCbcEncryptHardware(enc, chain, in, out, blocks);
+    return;
+  }
+  for (; blocks > 0; --blocks, in += 16, out += 16) {
+    uint8_t w[16];
+    for (int i = 0; i < 16; ++i) w[i] = uint8_t(in[i] ^ chain[i]);
+    AesEncryptBlockPortable(enc, w, out);
+    std::memcpy(chain, out, 16);
+  }
+}
+
+void AesCbcDecryptBlocks(const sAesRoundKeys& dec, uint8_t chain[16], const uint8_t* in, uint8_t* out,
+                         size_t blocks) {
+  if (AesHardwareActive()) {
+    AesCbcDecryptHardware(dec, chain, in, out, blocks);
+    return;
+  }
+  for (; blocks > 0; --blocks, in += 16, out += 16) {
+    uint8_t c[16];
+    std::memcpy(c, in, 16);  // the ciphertext survives an in-place call
+    AesDecryptBlockPortable(dec, c, out);
+    for (int i = 0; i < 16; ++i) out[i] = uint8_t(out[i] ^ chain[i]);
+    std::memcpy(chain, c, 16);
+  }
+}
+
+void AesEncryptBlockPortable(const sAesRoundKeys& enc, const uint8_t in[16], uint8_t out[16]) {
   const uint32_t* rk = enc.words;
   uint32_t s0 = LoadBe32(in) ^ rk[0], s1 = LoadBe32(in + 4) ^ rk[1];
   uint32_t s2 = LoadBe32(in + 8) ^ rk[2], s3 = LoadBe32(in + 12) ^ rk[3];
@@ -146,7 +230,7 @@ void AesEncryptBlock(const sAesRoundKeys& enc, const uint8_t in[16], uint8_t out
                           (f[(s1 >> 8) & 0xff] & 0x0000ff00) ^ (f[s2 & 0xff] & 0xff) ^ rk[3]);
 }
 
-void AesDecryptBlock(const sAesRoundKeys& dec, const uint8_t in[16], uint8_t out[16]) {
+void AesDecryptBlockPortable(const sAesRoundKeys& dec, const uint8_t in[16], uint8_t out[16]) {
   const uint32_t* rk = dec.words;
   uint32_t s0 = LoadBe32(in) ^ rk[0], s1 = LoadBe32(in + 4) ^ rk[1];
   uint32_t s2 = LoadBe32(in + 8) ^ rk[2], s3 = LoadBe32(in + 12) ^ rk[3];

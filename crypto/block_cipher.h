@@ -2,9 +2,10 @@
 // implementation. Blocks are untyped byte pointers; in and out may be the
 // same block. Key-dependent state is zeroed by Wipe and by the destructor.
 //
-// AES runs on lookup tables indexed by key-dependent bytes: fast without
-// processor support, but not hardened against cache-timing observers on the
-// same machine.
+// AES runs on the processor's AES instructions where cpuid reports them
+// (constant time), else on lookup tables indexed by key-dependent bytes:
+// fast without processor support, but not hardened against cache-timing
+// observers on the same machine. Both give the same bytes.
 #pragma once
 
 #include <cstdint>

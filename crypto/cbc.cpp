@@ -2,7 +2,9 @@
 #include "crypto/cbc.h"
 
 #include <cstring>
+#include <typeinfo>
 
+#include "crypto/aes_internal.h"
 #include "crypto/crypto_internal.h"
 
 using tw::crypto::SecureZero;
@@ -11,6 +13,20 @@ namespace {
 
 void WipeBlock(_typebuf<char>& b) {
   if (b.data != nullptr) SecureZero(b.data, static_cast<size_t>(b.count));
+}
+
+// The cipher as plain AES, or null. Whole blocks past the IV then go to the
+// AES CBC functions (the processor's instructions where present) instead of
+// a virtual call per block; a class derived from cAESCipher may change the
+// blocks, so only the exact class qualifies.
+const cAESCipher* PlainAes(const cBlockCipher* c) {
+  return typeid(*c) == typeid(cAESCipher) ? static_cast<const cAESCipher*>(c) : nullptr;
+}
+
+// Advances an IV position by n bytes as NextIvByte would, one at a time.
+void SkipIv(int32_t* pos, uint32_t n) {
+  const int64_t next = int64_t(*pos) + n;
+  *pos = next > INT32_MAX ? INT32_MAX : int32_t(next);
 }
 
 }  // namespace
@@ -96,7 +112,19 @@ bool cBlockCBC::Encrypt(const void* in, void* out, uint32_t length) {
   uint8_t* dst = static_cast<uint8_t*>(out);
   uint8_t* w = reinterpret_cast<uint8_t*>(work.data);
   uint8_t* chain = reinterpret_cast<uint8_t*>(chainEncrypt.data);
+  const cAESCipher* aes = n == 16 ? PlainAes(cipher) : nullptr;
+  if (aes != nullptr && aes->keyBits == 0) return false;  // as EncryptBlock would refuse
   while (length != 0) {
+    if (aes != nullptr && ivPosEncrypt >= iv.count && length >= n) {
+      // The IV is spent: plain CBC from the chaining block.
+      const uint32_t blocks = length / n;
+      tw::crypto::AesCbcEncryptBlocks(aes->encRoundKeys, chain, src, dst, blocks);
+      SkipIv(&ivPosEncrypt, blocks * n);
+      src += blocks * n;
+      dst += blocks * n;
+      length -= blocks * n;
+      continue;
+    }
     // A short last block counts as zero-padded plaintext.
     const uint32_t take = length < n ? length : n;
     for (uint32_t j = 0; j < n; ++j) {
@@ -124,7 +152,14 @@ bool cBlockCBC::Decrypt(const void* in, void* out, uint32_t length) {
   uint8_t* dst = static_cast<uint8_t*>(out);
   uint8_t* w = reinterpret_cast<uint8_t*>(work.data);
   uint8_t* chain = reinterpret_cast<uint8_t*>(chainDecrypt.data);
+  const cAESCipher* aes = n == 16 ? PlainAes(cipher) : nullptr;
+  if (aes != nullptr && aes->keyBits == 0) return false;  // as DecryptBlock would refuse
   for (; length != 0; length -= n, src += n, dst += n) {
+    if (aes != nullptr && ivPosDecrypt >= iv.count) {
+      tw::crypto::AesCbcDecryptBlocks(aes->decRoundKeys, chain, src, dst, length / n);
+      SkipIv(&ivPosDecrypt, length);
+      break;
+    }
     std::memcpy(w, src, n);  // the ciphertext survives an in-place call
     if (!cipher->DecryptBlock(w, dst)) {
       SecureZero(w, n);

@@ -1,4 +1,5 @@
-// AES-GCM. See crypto/gcm.h.
+// AES-GCM. See crypto/gcm.h. The argument checks, the tag comparison and
+// the table core; the hardware core is in crypto/aes_x86.cpp.
 //
 // GHASH multiplies by H with the 8-bit table method: the accumulator is
 // taken byte by byte from the last to the first; each step shifts it by
@@ -78,19 +79,15 @@ void Increment32(uint8_t counter[16]) {
 
 }  // namespace
 
-bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, const uint8_t* aad, size_t aadLength,
-              const uint8_t* in, size_t length, uint8_t* out, uint8_t* tagOut, const uint8_t* expectedTag) {
-  const bool decrypt = expectedTag != nullptr;
-  if (ctx == nullptr || nonce == nullptr || nonceLength == 0 || (!decrypt && tagOut == nullptr)) return false;
-  // A context never keyed (or wiped) has no round count: the rounds would
-  // otherwise make a keystream anyone can compute.
-  const int32_t rounds = ctx->roundKeys.rounds;
-  if (rounds != 10 && rounds != 12 && rounds != 14) return false;
-  if (aadLength != 0 && aad == nullptr) return false;
-  if (length != 0 && (in == nullptr || out == nullptr)) return false;
-  // The 32-bit counter allows 2^32 - 2 blocks per nonce.
-  if (uint64_t(length) > (uint64_t(0xFFFFFFFEu) * 16)) return false;
+void GhashPortable(const sGcmCtx* ctx, uint8_t acc[16], const uint8_t* data, size_t length) {
+  sBlock a = Load(acc);
+  GhashUpdate(ctx, &a, data, length);
+  Store(acc, a);
+}
 
+void GcmCorePortable(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, const uint8_t* aad,
+                     size_t aadLength, const uint8_t* in, size_t length, uint8_t* out, bool decrypt,
+                     uint8_t tag[16]) {
   uint8_t j0[16];
   if (nonceLength == 12) {
     std::memcpy(j0, nonce, 12);
@@ -104,7 +101,7 @@ bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, cons
     Store(j0, acc);
   }
   uint8_t mask[16];
-  AesEncryptBlock(ctx->roundKeys, j0, mask);
+  AesEncryptBlockPortable(ctx->roundKeys, j0, mask);
 
   sBlock acc{0, 0};
   GhashUpdate(ctx, &acc, aad, aadLength);
@@ -114,7 +111,7 @@ bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, cons
   for (size_t done = 0; done < length;) {
     const size_t n = length - done < 16 ? length - done : 16;
     Increment32(counter);
-    AesEncryptBlock(ctx->roundKeys, counter, stream);
+    AesEncryptBlockPortable(ctx->roundKeys, counter, stream);
     // GHASH runs over the ciphertext: before decrypting, after encrypting,
     // so that in == out works both ways.
     if (decrypt) GhashUpdate(ctx, &acc, in + done, n);
@@ -125,9 +122,30 @@ bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, cons
   acc.hi ^= uint64_t(aadLength) * 8;
   acc.lo ^= uint64_t(length) * 8;
   GhashMul(ctx, &acc);
+  Store(tag, acc);
+  for (int i = 0; i < 16; ++i) tag[i] ^= mask[i];
+  SecureZero(stream, sizeof stream);
+  SecureZero(mask, sizeof mask);
+}
+
+bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, const uint8_t* aad, size_t aadLength,
+              const uint8_t* in, size_t length, uint8_t* out, uint8_t* tagOut, const uint8_t* expectedTag) {
+  const bool decrypt = expectedTag != nullptr;
+  if (ctx == nullptr || nonce == nullptr || nonceLength == 0 || (!decrypt && tagOut == nullptr)) return false;
+  // A context never keyed (or wiped) has no round count: the rounds would
+  // otherwise make a keystream anyone can compute.
+  const int32_t rounds = ctx->roundKeys.rounds;
+  if (rounds != 10 && rounds != 12 && rounds != 14) return false;
+  if (aadLength != 0 && aad == nullptr) return false;
+  if (length != 0 && (in == nullptr || out == nullptr)) return false;
+  // The 32-bit counter allows 2^32 - 2 blocks per nonce.
+  if (uint64_t(length) > (uint64_t(0xFFFFFFFEu) * 16)) return false;
+
   uint8_t computed[16];
-  Store(computed, acc);
-  for (int i = 0; i < 16; ++i) computed[i] ^= mask[i];
+  if (AesHardwareActive())
+    GcmCoreHardware(ctx, nonce, nonceLength, aad, aadLength, in, length, out, decrypt, computed);
+  else
+    GcmCorePortable(ctx, nonce, nonceLength, aad, aadLength, in, length, out, decrypt, computed);
 
   bool ok = true;
   if (decrypt) {
@@ -137,8 +155,6 @@ bool GcmCrypt(const sGcmCtx* ctx, const uint8_t* nonce, size_t nonceLength, cons
   } else {
     std::memcpy(tagOut, computed, 16);
   }
-  SecureZero(stream, sizeof stream);
-  SecureZero(mask, sizeof mask);
   SecureZero(computed, sizeof computed);
   return ok;
 }
@@ -159,9 +175,10 @@ bool GcmSetKey(int32_t bits, const void* key, sGcmCtx* ctx) {
   for (int bit = 0x80; bit != 0; bit >>= 1) {
     ctx->hTable[bit][0] = vh;
     ctx->hTable[bit][1] = vl;
-    const uint64_t carry = vl & 1;
+    // The reduction is masked in rather than branched on: H is secret.
+    const uint64_t carry = 0 - (vl & 1);
     vl = (vl >> 1) | (vh << 63);
-    vh = (vh >> 1) ^ (carry ? 0xE100000000000000ull : 0);
+    vh = (vh >> 1) ^ (carry & 0xE100000000000000ull);
   }
   for (int b = 2; b < 256; b <<= 1)
     for (int low = 1; low < b; ++low) {

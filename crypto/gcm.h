@@ -1,10 +1,12 @@
 // AES-GCM (SP 800-38D) as plain functions over a context record, for the
 // TLS 1.3 records: the additional data is the five-byte record header.
 //
-// GHASH runs on a 4 KiB table of multiples of H indexed by data-dependent
-// bytes, and AES on its lookup tables (see crypto/block_cipher.h): fast
-// without processor support, but not hardened against cache-timing
-// observers on the same machine.
+// With AES-NI and PCLMULQDQ (cpuid), AES and GHASH run on those
+// instructions in constant time. Without them GHASH runs on a 4 KiB table
+// of multiples of H indexed by data-dependent bytes, and AES on its lookup
+// tables (see crypto/block_cipher.h): fast without processor support, but
+// not hardened against cache-timing observers on the same machine. The
+// table is filled either way, so a context works on both paths.
 #pragma once
 
 #include <cstddef>

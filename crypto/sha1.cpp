@@ -1,8 +1,12 @@
-// SHA-1 (FIPS 180-4). See crypto/sha.h.
+// SHA-1 (FIPS 180-4): the portable block function, the choice between it
+// and the hardware one (crypto/sha1_x86.cpp), and the streaming interface.
+// See crypto/sha.h.
+#include <atomic>
 #include <cstring>
 
 #include "crypto/crypto_internal.h"
 #include "crypto/sha.h"
+#include "crypto/sha_internal.h"
 
 using namespace tw::crypto;
 
@@ -60,6 +64,38 @@ void Sha1Block(uint32_t state[5], const uint8_t* p) {
 
 }  // namespace
 
+namespace tw::crypto {
+
+void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
+  for (; blocks > 0; --blocks, data += 64) Sha1Block(state, data);
+}
+
+namespace {
+
+// Null until the first use decides; a race only stores the same value twice.
+std::atomic<tSha1Blocks> g_blocks{nullptr};
+
+tSha1Blocks AutomaticBlocks() { return Sha1HardwareAvailable() ? &Sha1BlocksHardware : &Sha1BlocksPortable; }
+
+}  // namespace
+
+tSha1Blocks Sha1ActiveBlocks() {
+  tSha1Blocks f = g_blocks.load(std::memory_order_acquire);
+  if (f == nullptr) {
+    f = AutomaticBlocks();
+    g_blocks.store(f, std::memory_order_release);
+  }
+  return f;
+}
+
+tSha1Blocks Sha1OverrideBlocks(tSha1Blocks blocks) {
+  const tSha1Blocks before = Sha1ActiveBlocks();
+  g_blocks.store(blocks != nullptr ? blocks : AutomaticBlocks(), std::memory_order_release);
+  return before;
+}
+
+}  // namespace tw::crypto
+
 void Sha1Init(sSha1Ctx* ctx) {
   ctx->state[0] = 0x67452301;
   ctx->state[1] = 0xefcdab89;
@@ -74,6 +110,7 @@ void Sha1Update(sSha1Ctx* ctx, const void* data, size_t length) {
   if (length == 0) return;
   const uint8_t* p = static_cast<const uint8_t*>(data);
   ctx->count += length;
+  const tSha1Blocks blocksFn = Sha1ActiveBlocks();
   if (ctx->buffered != 0) {
     const size_t need = 64 - ctx->buffered;
     if (length < need) {
@@ -82,28 +119,35 @@ void Sha1Update(sSha1Ctx* ctx, const void* data, size_t length) {
       return;
     }
     std::memcpy(ctx->buffer + ctx->buffered, p, need);
-    Sha1Block(ctx->state, ctx->buffer);
+    blocksFn(ctx->state, ctx->buffer, 1);
     p += need;
     length -= need;
     ctx->buffered = 0;
   }
-  for (; length >= 64; p += 64, length -= 64) Sha1Block(ctx->state, p);
+  // Whole blocks straight from the caller's memory.
+  const size_t whole = length / 64;
+  if (whole != 0) {
+    blocksFn(ctx->state, p, whole);
+    p += whole * 64;
+    length -= whole * 64;
+  }
   if (length != 0) std::memcpy(ctx->buffer, p, length);
   ctx->buffered = uint32_t(length);
 }
 
 void Sha1Final(sSha1Ctx* ctx, void* out20) {
   const uint32_t have = ctx->buffered;
+  const tSha1Blocks blocksFn = Sha1ActiveBlocks();
   ctx->buffer[have] = 0x80;
   if (have >= 56) {
     std::memset(ctx->buffer + have + 1, 0, 63 - have);
-    Sha1Block(ctx->state, ctx->buffer);
+    blocksFn(ctx->state, ctx->buffer, 1);
     std::memset(ctx->buffer, 0, 56);
   } else {
     std::memset(ctx->buffer + have + 1, 0, 55 - have);
   }
   StoreBe64(ctx->buffer + 56, ctx->count << 3);
-  Sha1Block(ctx->state, ctx->buffer);
+  blocksFn(ctx->state, ctx->buffer, 1);
   uint8_t* out = static_cast<uint8_t*>(out20);
   for (int i = 0; i < 5; ++i) StoreBe32(out + 4 * i, ctx->state[i]);
   SecureZero(ctx, sizeof *ctx);

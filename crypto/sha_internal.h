@@ -1,5 +1,5 @@
-// Internal to crypto/: the SHA-256 block functions and the switch between
-// them. The public header sha.h never includes this one.
+// Internal to crypto/: the SHA-1 and SHA-256 block functions and the
+// switches between them. The public header sha.h never includes this one.
 #pragma once
 
 #include <cstddef>
@@ -39,5 +39,15 @@ tSha256Blocks Sha256ActiveBlocks();
 // Replaces the choice (null restores the automatic one); returns the
 // function in use before. For tests and benchmarks that compare the paths.
 tSha256Blocks Sha256OverrideBlocks(tSha256Blocks blocks);
+
+// SHA-1 the same way: the portable rounds of FIPS 180-4 and the x86 SHA
+// extensions (the same cpuid bits as SHA-256's).
+using tSha1Blocks = void (*)(uint32_t state[5], const uint8_t* data, size_t blocks);
+void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
+// Call only when Sha1HardwareAvailable() is true.
+void Sha1BlocksHardware(uint32_t state[5], const uint8_t* data, size_t blocks);
+bool Sha1HardwareAvailable();
+tSha1Blocks Sha1ActiveBlocks();
+tSha1Blocks Sha1OverrideBlocks(tSha1Blocks blocks);
 
 }  // namespace tw::crypto

@@ -5,9 +5,12 @@
 #include <new>
 
 #include "picture/pict_dib.h"
+#include "picture/pict_dicom.h"
 #include "picture/pict_gif.h"
 #include "picture/pict_icns.h"
 #include "picture/pict_ico.h"
+#include "picture/pict_jbig2.h"
+#include "picture/pict_jp2.h"
 #include "picture/pict_jpeg.h"
 #include "picture/pict_pcx.h"
 #include "picture/pict_png.h"
@@ -15,12 +18,22 @@
 #include "picture/pict_tga.h"
 #include "picture/pict_tiff.h"
 #include "picture/pict_xpm.h"
+#include "picture/raw/pict_arw.h"
 #include "picture/raw/pict_cr2.h"
 #include "picture/raw/pict_cr3.h"
 #include "picture/raw/pict_crw.h"
 #include "picture/raw/pict_dng.h"
+#include "picture/raw/pict_iiq.h"
 #include "picture/raw/pict_mos.h"
+#include "picture/raw/pict_mrw.h"
+#include "picture/raw/pict_nef.h"
+#include "picture/raw/pict_orf.h"
+#include "picture/raw/pict_pef.h"
+#include "picture/raw/pict_raf.h"
+#include "picture/raw/pict_rw2.h"
+#include "picture/raw/pict_srw.h"
 #include "picture/raw/pict_tiff_ep.h"
+#include "picture/raw/pict_x3f.h"
 
 namespace {
 
@@ -43,33 +56,33 @@ constexpr sPictProbe kProbes[] = {
     {kPictFormatBMP, &DetectBmp, &Make<cPictBMP>},
     {kPictFormatDIB, &cPictDIB::Detect, &Make<cPictDIB>},
     {kPictFormatICO, &cPictICO::Detect, &Make<cPictICO>},
-    {kPictFormatJP2, nullptr, nullptr},
-    {kPictFormatJ2K, nullptr, nullptr},
+    {kPictFormatJP2, &cPictJP2::Detect, &Make<cPictJP2>},
+    {kPictFormatJ2K, &cPictJ2K::Detect, &Make<cPictJ2K>},
     {kPictFormatICNS, &cPictICNS::Detect, &Make<cPictICNS>},
     {kPictFormatTGA, &cPictTGA::Detect, &Make<cPictTGA>},
-    {kPictFormatMRW, nullptr, nullptr},
-    {kPictFormatRWL, nullptr, nullptr},
-    {kPictFormatORF, nullptr, nullptr},
-    {kPictFormatX3F, nullptr, nullptr},
-    {kPictFormatPEF, nullptr, nullptr},
-    {kPictFormatARW, nullptr, nullptr},
-    {kPictFormatSRW, nullptr, nullptr},
-    {kPictFormatIIQ, nullptr, nullptr},
-    {kPictFormatRAF, nullptr, nullptr},
+    {kPictFormatMRW, &cPictMRW::Detect, &Make<cPictMRW>},
+    {kPictFormatRWL, &cPictRWL::Detect, &Make<cPictRWL>},
+    {kPictFormatORF, &cPictORF::Detect, &Make<cPictORF>},
+    {kPictFormatX3F, &cPictX3F::Detect, &Make<cPictX3F>},
+    {kPictFormatPEF, &cPictPEF::Detect, &Make<cPictPEF>},
+    {kPictFormatARW, &cPictARW::Detect, &Make<cPictARW>},
+    {kPictFormatSRW, &cPictSRW::Detect, &Make<cPictSRW>},
+    {kPictFormatIIQ, &cPictIIQ::Detect, &Make<cPictIIQ>},
+    {kPictFormatRAF, &cPictRAF::Detect, &Make<cPictRAF>},
     {kPictFormatCRW, &cPictCRW::Detect, &Make<cPictCRW>},
     {kPictFormatMOS, &cPictMOS::Detect, &Make<cPictMOS>},
     {kPictFormatCR2, &cPictCR2::Detect, &Make<cPictCR2>},
     {kPictFormatCR3, &cPictCR3::Detect, &Make<cPictCR3>},
-    {kPictFormatNEF, nullptr, nullptr},
+    {kPictFormatNEF, &cPictNEF::Detect, &Make<cPictNEF>},
     {kPictFormat3FR, &cPict3FR::Detect, &Make<cPict3FR>},
     {kPictFormatDNG, &cPictDNG::Detect, &Make<cPictDNG>},
     {kPictFormatTIFF_EP, &cPictTIFF_EP::Detect, &Make<cPictTIFF_EP>},
     {kPictFormatTIFF, &cPictTIFF::Detect, &Make<cPictTIFF>},
     {kPictFormatPPM, &cPictPPM::Detect, &Make<cPictPPM>},
     {kPictFormatPCX, &cPictPCX::Detect, &Make<cPictPCX>},
-    {kPictFormatDICOM, nullptr, nullptr},
-    {kPictFormatDICOMLegacy, nullptr, nullptr},
-    {kPictFormatJBIG2, nullptr, nullptr},
+    {kPictFormatDICOM, &cPictDICOM::Detect, &Make<cPictDICOM>},
+    {kPictFormatDICOMLegacy, &cPictDICOMLegacy::Detect, &Make<cPictDICOMLegacy>},
+    {kPictFormatJBIG2, &cPictJBIG2::Detect, &Make<cPictJBIG2>},
     {kPictFormatXPM, &cPictXPM::Detect, &Make<cPictXPM>},
 };
 static_assert(sizeof(kProbes) / sizeof(kProbes[0]) == 34);

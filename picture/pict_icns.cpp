@@ -2,8 +2,10 @@
 #include "picture/pict_icns.h"
 
 #include <cstring>
+#include <memory>
 
 #include "base/memio.h"
+#include "picture/pict_jp2.h"
 #include "picture/pict_png.h"
 
 namespace {
@@ -386,21 +388,35 @@ bool cPictICNS::LoadElement(cFileIOTarget* stream, uint32_t offset, uint32_t len
   cFileIOSubRange window(stream, uint64_t{offset} + kHeaderSize, dataLength);
   int32_t w, h;
   const eEmbedded kind = ProbeEmbedded(&window, w, h);
-  // JPEG 2000 images cannot be decoded yet.
-  if (kind != eEmbedded::kPng) return false;
+  if (kind == eEmbedded::kNone) return false;
   window.Seek(0);
-  cPictPNG png;
-  png.SetHeaderOnly(false);
+  std::unique_ptr<cPictBase> inner;
+  if (kind == eEmbedded::kPng) {
+    auto png = std::make_unique<cPictPNG>();
+    png->SetHeaderOnly(false);
+    inner = std::move(png);
+  } else if (kind == eEmbedded::kJp2) {
+    inner = std::make_unique<cPictJP2>();
+  } else {
+    inner = std::make_unique<cPictJ2K>();
+  }
+  auto decode = [&]() {
+    window.Seek(0);
+    if (kind == eEmbedded::kPng) return static_cast<cPictPNG*>(inner.get())->ReadChunks(&window);
+    return inner->Load(&window);
+  };
   sPictCanvas* canvas = GetAttachedCanvas();
   if (canvas != nullptr && canvas->width != 0 && canvas->height != 0) {
     DetachCanvas();
-    png.AttachCanvas(canvas);
-    const bool ok = png.ReadChunks(&window);
-    SetSize(png.GetWidth(), png.GetHeight());
+    inner->AttachCanvas(canvas);
+    const bool ok = decode();
+    // A decoder that failed before its output began still holds the canvas.
+    if (inner->GetAttachedCanvas() != nullptr) inner->DetachCanvas();
+    SetSize(inner->GetWidth(), inner->GetHeight());
     return ok;
   }
-  if (!png.ReadChunks(&window)) return false;
-  TakePixels(&png);
+  if (!decode()) return false;
+  TakePixels(inner.get());
   return true;
 }
 

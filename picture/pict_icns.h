@@ -12,8 +12,7 @@
 //     and allocations are bounded by the bytes that are really left.
 //  b. Usable: the classic types of the table in pict_icns.cpp, and the
 //     embedded types (ic07 to ic14, icp4 to icp6) whose data is a PNG, a
-//     JP2 file or a JPEG 2000 codestream. JPEG 2000 images are counted and
-//     measured but cannot be decoded yet: loading one fails.
+//     JP2 file or a JPEG 2000 codestream (decoded by cPictJP2 / cPictJ2K).
 //  c. Classic 1-, 4- and 8-bit elements must have their exact length; 24-bit
 //     ones of the raw length hold R, G, B bytes, any other length is
 //     run-length coded per channel. The mask is taken from the element that

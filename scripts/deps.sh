@@ -25,6 +25,8 @@ packages+=(liblnk-utils)
 # The update-mode program test's own network and mount namespaces (unshare,
 # mount --bind).
 packages+=(util-linux mount)
+# The crypto benchmark's second X25519 peer (BearSSL), beside OpenSSL.
+packages+=(libbearssl-dev)
 # The installer benchmark's peer: NSIS installers built with makensis.
 packages+=(nsis)
 # Independent encoders and decoders of the picture formats the oracle tests
@@ -33,6 +35,13 @@ packages+=(netpbm imagemagick icoutils icnsutils)
 # Independent TIFF and EXIF writers and readers for the TIFF decoder's
 # agreement tests and its benchmark peer (libtiff).
 packages+=(libtiff-tools libtiff-dev imagemagick libimage-exiftool-perl dcraw libraw-bin python3-tifffile)
+# JPEG 2000 and DICOM: OpenJPEG's own encoder and decoder make and check the
+# JPEG 2000 fixtures, dcmtk's img2dcm and dcm2pnm the DICOM ones; dpkg-dev
+# unpacks OpenJPEG's source package for the static Windows builds
+# (scripts/openjpeg-source.sh).
+packages+=(libopenjp2-tools dcmtk dpkg-dev)
+# The JBIG2 decoder's oracle: jbig2dec decodes the test-made files to PBM.
+packages+=(jbig2dec)
 # Camera raw oracles (dcraw, raw-identify, unprocessed_raw) and the raw
 # benchmark's peer (LibRaw's unpack).
 packages+=(dcraw libraw-bin libraw-dev)

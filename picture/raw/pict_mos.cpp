@@ -144,7 +144,8 @@ bool cPictMOS::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
     if (info != nullptr) {
       cPictPropInt* w = FindIntProp(18);
       cPictPropInt* h = FindIntProp(19);
-      info->width = w != nullptr ? w->value : 0;
+      // The Load develops whole four-sample pixels: that is the size.
+      info->width = w != nullptr ? w->value & ~3 : 0;
       info->height = h != nullptr ? h->value : 0;
       info->hasPreview = hasPreview_;
     }

@@ -505,6 +505,40 @@ void ReportRawFrame(const uint16_t* raw, int32_t rawWidth, int32_t rawHeight) {
   if (hook != nullptr && raw != nullptr) hook(raw, rawWidth, rawHeight, gFrameHookUser.load());
 }
 
+bool ApplyDevelopmentTail(uint64_t* out, int64_t count, const sRawDevelopParams& params,
+                          const cRawDevelopContext* context, cProgressNotifyTarget* progress) {
+  if (out == nullptr || count <= 0) return false;
+  cRawHistogram histogram;
+  _typebuf<uint32_t> table;
+  uint32_t black = 0, middle = 0, white = 0xFFFF;
+  bool tone = BuildRawHistogram(out, count, histogram, progress);
+  // A histogram without levels would leave the curve undefined: the Load
+  // fails instead of developing with made-up levels.
+  tone = tone && FindLevels(histogram.all, black, middle, white, params.levelsFraction);
+  if (tone && params.neutral != nullptr) {
+    for (int64_t i = 0; i < count; ++i) {
+      const uint64_t p = out[i];
+      auto mul = [](uint32_t v, double m) -> uint64_t {
+        return static_cast<uint64_t>(Clamp16d(static_cast<double>(v) * m));
+      };
+      out[i] = mul(Ch(p, 0), params.neutral[2]) | mul(Ch(p, 1), params.neutral[1]) << 16 |
+               mul(Ch(p, 2), params.neutral[0]) << 32 | (p & (uint64_t{0xFFFF} << 48));
+    }
+    uint32_t black2 = 0, middle2 = 0, white2 = 0;
+    tone = BuildRawHistogram(out, count, histogram, progress) &&
+           FindLevels(histogram.all, black2, middle2, white2, params.levelsFraction);
+    black = black2;
+  }
+  if (tone && params.adjustLevels != nullptr && context != nullptr)
+    params.adjustLevels(*context, black, white, params.adjustUser);
+  tone = tone && BuildToneCurve(black, white, params.gamma, table);
+  tone = tone && ApplyToneCurve(out, out, count, table, progress);
+  if (tone && params.saturation != 0.0) tone = AdjustSaturation(out, out, count, progress, params.saturation);
+  if (!tone && !params.ignoreToneFailures) return false;
+  // A stop request fails the Load even where tone failures are ignored.
+  return progress == nullptr || progress->SetProgress(100.0);
+}
+
 bool DevelopRaw(const uint16_t* raw, int64_t rawCount, int32_t rawWidth, int32_t rawHeight,
                 std::unique_ptr<cBayerFilter> filter, const sRawDevelopParams& params, cFileIOTarget* stream,
                 cPictBase& picture) {
@@ -541,35 +575,7 @@ bool DevelopRaw(const uint16_t* raw, int64_t rawCount, int32_t rawWidth, int32_t
     }
     if (!ok) return false;
 
-    cRawHistogram histogram;
-    _typebuf<uint32_t> table;
-    uint32_t black = 0, middle = 0, white = 0xFFFF;
-    bool tone = BuildRawHistogram(out, count, histogram, progress);
-    // A histogram without levels would leave the curve undefined: the Load
-    // fails instead of developing with made-up levels.
-    tone = tone && FindLevels(histogram.all, black, middle, white, params.levelsFraction);
-    if (tone && params.neutral != nullptr) {
-      for (int64_t i = 0; i < count; ++i) {
-        const uint64_t p = out[i];
-        auto mul = [](uint32_t v, double m) -> uint64_t {
-          return static_cast<uint64_t>(Clamp16d(static_cast<double>(v) * m));
-        };
-        out[i] = mul(Ch(p, 0), params.neutral[2]) | mul(Ch(p, 1), params.neutral[1]) << 16 |
-                 mul(Ch(p, 2), params.neutral[0]) << 32 | (p & (uint64_t{0xFFFF} << 48));
-      }
-      uint32_t black2 = 0, middle2 = 0, white2 = 0;
-      tone = BuildRawHistogram(out, count, histogram, progress) &&
-             FindLevels(histogram.all, black2, middle2, white2, params.levelsFraction);
-      black = black2;
-    }
-    if (tone && params.adjustLevels != nullptr) params.adjustLevels(ctx, black, white, params.adjustUser);
-    tone = tone && BuildToneCurve(black, white, params.gamma, table);
-    tone = tone && ApplyToneCurve(out, out, count, table, progress);
-    if (tone && params.saturation != 0.0) tone = AdjustSaturation(out, out, count, progress, params.saturation);
-    if (!tone && !params.ignoreToneFailures) return false;
-    // A stop request must fail the Load even where tone failures are
-    // ignored.
-    if (progress != nullptr && !progress->SetProgress(100.0)) return false;
+    if (!ApplyDevelopmentTail(out, count, params, &ctx, progress)) return false;
   }
   picture.TakePixels(&developed);
   return true;

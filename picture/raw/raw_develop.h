@@ -151,6 +151,15 @@ bool DevelopRaw(const uint16_t* raw, int64_t rawCount, int32_t rawWidth, int32_t
                 std::unique_ptr<cBayerFilter> filter, const sRawDevelopParams& params, cFileIOTarget* stream,
                 cPictBase& picture);
 
+// The tail of the chain on pixels already developed (count 64-bit
+// pixels, in place): histogram, levels at params.levelsFraction, the
+// optional neutral step, adjustLevels (context may be null there: it is
+// then not called), tone curve with params.gamma and saturation when set.
+// False on a failing step unless params.ignoreToneFailures; a stop request
+// through progress fails it always.
+bool ApplyDevelopmentTail(uint64_t* pixels, int64_t count, const sRawDevelopParams& params,
+                          const cRawDevelopContext* context, cProgressNotifyTarget* progress);
+
 // Test hook: every DevelopRaw shows the unpacked sensor frame to this
 // function before developing it (pictdump --raw16). Null: none. Process-wide.
 using tRawFrameHook = void (*)(const uint16_t* raw, int32_t rawWidth, int32_t rawHeight, void* user);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/aes_internal.h"
 #include "tests/support/test_support.h"
 
 namespace twtest {
@@ -88,5 +89,31 @@ inline const std::string& Field(const Record& r, const std::string& name) {
   EXPECT_NE(it, r.end()) << "missing field " << name;
   return it == r.end() ? none : it->second;
 }
+
+// The AES paths this processor can run: the AES instructions where present,
+// and the table code always. Tests of known vectors run once per path.
+struct AesPath {
+  const char* name;
+  bool portable;  // force the table code
+};
+inline std::vector<AesPath> AesPaths() {
+  std::vector<AesPath> paths;
+  if (tw::crypto::AesHardwareAvailable()) paths.push_back({"AES-NI and PCLMULQDQ", false});
+  paths.push_back({"tables", true});
+  return paths;
+}
+// Selects a path for its lifetime, then restores the previous choice.
+class AesPathScope {
+public:
+  explicit AesPathScope(const AesPath& path)
+      : before_(tw::crypto::AesForcePortable(path.portable)), trace_(__FILE__, __LINE__, path.name) {}
+  ~AesPathScope() { tw::crypto::AesForcePortable(before_); }
+  AesPathScope(const AesPathScope&) = delete;
+  AesPathScope& operator=(const AesPathScope&) = delete;
+
+private:
+  bool before_;
+  ::testing::ScopedTrace trace_;
+};
 
 }  // namespace twtest

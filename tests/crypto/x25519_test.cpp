@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
+#include <vector>
+
+#include "crypto/x25519_internal.h"
 
 #include "tests/crypto/vectors.h"
 
@@ -87,6 +92,57 @@ TEST(X25519, NonCanonicalInputAndAliasing) {
   uint8_t u[32] = {9};
   X25519(priv.data(), u, u);
   EXPECT_EQ(ToHex(u, 32), "8520f0098930a754748b7ddcb43ef75a0dbf3a0d26381af4eba4a98eaa9b4e6a");
+}
+
+// The ten-limb form against the sixteen-limb one it replaced: the same 32
+// bytes for random scalars and u-coordinates, for coordinates at the edges
+// of the field (0, 1, p - 1, p, p + 1, 2^255 - 1 and values just below p,
+// where the final reduction decides), and for the points of small order,
+// whose shared secret is zero.
+TEST(X25519, TenLimbFormEqualsTheRadix16Form) {
+  const auto littleEndian = [](const char* hex) {
+    Bytes b = Hex(hex);
+    std::reverse(b.begin(), b.end());
+    return b;
+  };
+  std::vector<Bytes> edges = {
+      Bytes(32, 0),
+      littleEndian("0000000000000000000000000000000000000000000000000000000000000001"),
+      littleEndian("7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffec"),  // p - 1
+      littleEndian("7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffed"),  // p
+      littleEndian("7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffee"),  // p + 1
+      littleEndian("7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"),  // 2^255 - 1
+      Bytes(32, 0xff),
+      // The two points of order 8 (RFC 7748 section 7 lists the need to
+      // check for them).
+      Hex("e0eb7a7c3b41b8ae1656e3faf19fc46ada098deb9c32b1fd866205165f49b800"),
+      Hex("5f9c95bca3508c24b1d0b1559c83ef5b04445cc4581c8e86d8224eddd09f1157"),
+  };
+  const size_t smallOrder = edges.size();
+  std::mt19937 rng(25519);
+  for (int i = 0; i < 40; ++i) {
+    // p - n for small random n.
+    Bytes u = littleEndian("7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffed");
+    u[0] = uint8_t(u[0] - 1 - rng() % 200);
+    edges.push_back(u);
+  }
+  for (int i = 0; i < 300; ++i) {
+    Bytes u(32);
+    for (auto& b : u) b = uint8_t(rng());
+    edges.push_back(u);
+  }
+  int zeros = 0;
+  for (size_t n = 0; n < edges.size(); ++n) {
+    Bytes k(32);
+    for (auto& b : k) b = uint8_t(rng());
+    uint8_t ours[32], reference[32];
+    X25519(k.data(), ours, edges[n].data());
+    tw::crypto::X25519Radix16(k.data(), reference, edges[n].data());
+    ASSERT_EQ(ToHex(ours, 32), ToHex(reference, 32)) << "scalar " << ToHex(k) << " u " << ToHex(edges[n]);
+    if (n < smallOrder && ToHex(ours, 32) == std::string(64, '0')) ++zeros;
+  }
+  // 0, 1, p - 1, p, p + 1 and the two of order 8 all give zero.
+  EXPECT_EQ(zeros, 7);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 // embedded PNG and JPEG 2000 elements, fitted loading and the factory.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +14,9 @@
 #include "base/memio.h"
 #include "picture/pict_factory.h"
 #include "picture/pict_icns.h"
+#include "picture/pict_jp2.h"
 #include "tests/support/png_writer.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -136,7 +141,7 @@ TEST(PictIcns, EmbeddedPngWinsUnlessTheBoxIsSmall) {
   EXPECT_EQ(At(dest, 0, 0), 0xFF808080u);
 }
 
-TEST(PictIcns, JpegTwoThousandElementsCountButCannotDecodeYet) {
+TEST(PictIcns, BrokenJpegTwoThousandElementCountsButFailsToLoad) {
   // A codestream's SIZ: 20 x 10 on the grid with offset 0.
   std::vector<uint8_t> j2k = {0xFF, 0x4F, 0xFF, 0x51, 0, 41, 0, 0};
   Put32(j2k, 20);
@@ -153,6 +158,37 @@ TEST(PictIcns, JpegTwoThousandElementsCountButCannotDecodeYet) {
   EXPECT_EQ(h, 10);
   EXPECT_FALSE(icns.LoadImage(f.at0(), 1));
   EXPECT_TRUE(icns.LoadImage(f.at0(), 0));
+}
+
+// A codestream and a JP2 file as elements decode to the JPEG 2000
+// decoders' pictures, buffered and streamed.
+TEST(PictIcns, JpegTwoThousandElementsDecode) {
+  struct sRow {
+    const char* fixture;
+    bool jp2;
+  };
+  for (const sRow& r : {sRow{"j2k_rgb12.j2k", false}, sRow{"jp2_rgb16.jp2", true}}) {
+    std::ifstream in(twtest::SourcePath(std::string("tests/picture/data/") + r.fixture), std::ios::binary);
+    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(data.empty()) << r.fixture;
+    cBufWrapperIO direct(data.data(), static_cast<uint32_t>(data.size()));
+    std::unique_ptr<cPictBase> ref;
+    if (r.jp2)
+      ref = std::make_unique<cPictJP2>();
+    else
+      ref = std::make_unique<cPictJ2K>();
+    ASSERT_TRUE(ref->Load(&direct));
+    sFile f(Icns({Element("is32", Fill(768, 1)), Element("ic09", data)}));
+    cPictICNS icns;
+    ASSERT_TRUE(icns.LoadImage(f.at0(), 1)) << r.fixture;
+    ASSERT_EQ(icns.GetWidth(), ref->GetWidth());
+    ASSERT_EQ(icns.Pixels32().count, ref->Pixels32().count);
+    EXPECT_EQ(std::memcmp(icns.Pixels32().data, ref->Pixels32().data, ref->Pixels32().count * 4u), 0);
+    // Streamed into a larger canvas through the factory's fitted loading.
+    cPictDummy fitted;
+    EXPECT_TRUE(icns.LoadImageFitted(f.at0(), &fitted, 256, 256, 1, true, 0));
+    EXPECT_EQ(fitted.GetWidth(), ref->GetWidth());
+  }
 }
 
 TEST(PictIcns, TwentyFourBitData) {

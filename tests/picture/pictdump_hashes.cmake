@@ -4,7 +4,7 @@
 # build wrote: a Windows build that agrees decodes every fixture to the same
 # pixels and properties.
 file(GLOB files RELATIVE ${DATA} ${DATA}/*.png ${DATA}/*.jpg ${DATA}/*.ico ${DATA}/*.cur ${DATA}/*.gif
-     ${DATA}/*.icns ${DATA}/*.xpm ${DATA}/*.tif)
+     ${DATA}/*.icns ${DATA}/*.xpm ${DATA}/*.tif ${DATA}/*.jp2 ${DATA}/*.j2k ${DATA}/*.dcm ${DATA}/*.jb2)
 list(SORT files)
 set(prefix "")
 set(runner "")

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -73,5 +74,19 @@ size_t CountColours(const RgbImage& image, size_t limit);
 // Writes window's client area as a PNG to file once it shows at least
 // `colours` colours (it is painted); false when it never does.
 bool SaveScreenshot(HWND window, const char* file, size_t colours);
+
+// ---- Windows of another process (a program the test started) ----
+
+// The visible top-level windows of process pid, and a window's title.
+std::vector<HWND> ProcessWindows(DWORD pid);
+std::wstring WindowTitle(HWND window);
+// The client area of window as the display shows it, top row first: the
+// drawing of another process's window is held only by the display, so this
+// brings the window to the front and copies from the screen.
+bool CaptureClientFromScreen(HWND window, RgbImage* image);
+// A left click at client point (x, y) of window, posted (a move, the press,
+// the release) so that the caller does not wait for a modal loop the click
+// may start.
+void PostClick(HWND window, int x, int y);
 
 }  // namespace twtest

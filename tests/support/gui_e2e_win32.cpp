@@ -182,4 +182,83 @@ bool SaveScreenshot(HWND window, const char* file, size_t colours) {
   return painted && WriteFile(file, EncodePng(image));
 }
 
+namespace {
+
+struct sProcessWindows {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND hwnd, LPARAM user) {
+  auto* find = reinterpret_cast<sProcessWindows*>(user);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == find->pid && IsWindowVisible(hwnd)) find->found.push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> ProcessWindows(DWORD pid) {
+  sProcessWindows find{pid, {}};
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+std::wstring WindowTitle(HWND window) {
+  wchar_t title[256] = {};
+  GetWindowTextW(window, title, 256);
+  return title;
+}
+
+bool CaptureClientFromScreen(HWND window, RgbImage* image) {
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  const int w = client.right, h = client.bottom;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const bool copied = bitmap != nullptr && [&] {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool ok = BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY) != 0;
+    SelectObject(memory, old);
+    return ok;
+  }();
+  if (copied) {
+    *image = {};
+    image->width = w;
+    image->height = h;
+    image->rgb.reserve(static_cast<size_t>(w) * h * 3);
+    const auto* px = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+      image->rgb.push_back(static_cast<uint8_t>(px[i] >> 16));
+      image->rgb.push_back(static_cast<uint8_t>(px[i] >> 8));
+      image->rgb.push_back(static_cast<uint8_t>(px[i]));
+    }
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return copied;
+}
+
+void PostClick(HWND window, int x, int y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  PostMessageW(window, WM_MOUSEMOVE, 0, at);
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
 }  // namespace twtest

@@ -181,3 +181,68 @@ std::vector<sRawFixture> RawFixtures() {
   }
   return out;
 }
+
+std::vector<sRawFixture> RawFaultFixtures() {
+  std::vector<sRawFixture> out;
+  auto add = [&](const char* name, std::vector<uint8_t> bytes) {
+    sRawFixture f;
+    f.name = name;
+    f.bytes = std::move(bytes);
+    out.push_back(std::move(f));
+  };
+  {
+    sDngFile f = Dng(16, 20);
+    f.cropOrigin = {63, 0};
+    f.cropSize = {1, 48};
+    add("fault_crop_beyond_frame.dng", MakeDng(f));
+  }
+  {
+    sDngFile f = Dng(16, 21);
+    f.writeBlack = true;
+    f.blackRational = true;
+    f.black = 500;
+    f.blackDenominator = 0;
+    add("fault_black_denominator_0.dng", MakeDng(f));
+  }
+  {
+    sDngFile f = Dng(16, 22);
+    f.tiff.sensor.samples.assign(64 * 48, 4660);
+    add("fault_flat_field.dng", MakeDng(f));
+  }
+  {
+    sDngFile f = Dng(16, 23);
+    f.tiff.sensor.height = 32;
+    f.tiff.sensor.samples.resize(64 * 32);
+    f.tiff.sensor.rowsPerStrip = 16;
+    f.tiff.extraTags = [](cTiffBuilder& b, int, int raw) { b.AddLong(raw, 257, 48); };
+    add("fault_strips_short.dng", MakeDng(f));
+  }
+  {
+    sMosFile f;
+    f.tiff.bigEndian = true;
+    f.tiff.make = "Leaf";
+    f.tiff.sensor.writePattern = false;
+    f.tiff.sensor.samples = SyntheticMosaic(64, 48, 16, 24);
+    std::vector<uint8_t> deep = PktsRecord(true, "CaptProf_mosaic_pattern", MosaicDigits("1000"));
+    for (int i = 0; i < 40; ++i) deep = PktsRecord(true, "camera_profile", deep);
+    f.records = PktsRecord(true, "CamProf_capture_profile", deep);
+    add("fault_mos_deep_nesting.mos", MakeMos(f));
+    f.records = PktsRecord(true, "CamProf_capture_profile",
+                           PktsRecord(true, "CaptProf_mosaic_pattern", MosaicDigits("1000")));
+    sLjpegImage im;
+    im.width = 32;
+    im.height = 48;
+    im.components = 2;
+    im.samples = f.tiff.sensor.samples;
+    std::vector<uint8_t> jpeg = EncodeLosslessJpeg(im);
+    jpeg.resize(jpeg.size() / 3);
+    f.tiff.extraTags = [jpeg](cTiffBuilder& b, int ifd0, int) {
+      const int block = b.AddBlock(jpeg);
+      b.AddShort(ifd0, 259, 99);
+      b.AddBlockOffsets(ifd0, 273, {block});
+      b.AddBlockSizes(ifd0, 279, {block});
+    };
+    add("fault_mos_cut_lossless_strip.mos", MakeMos(f));
+  }
+  return out;
+}

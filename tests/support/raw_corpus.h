@@ -23,5 +23,12 @@ struct sRawFixture {
 
 std::vector<sRawFixture> RawFixtures();
 
+// One crafted file per mended fault (name and bytes only): a crop beyond
+// the frame, BlackLevel with denominator 0, a flat field (all samples in
+// one histogram bin), strips that cover part of the picture, MOS record
+// lists nested beyond the limit, a MOS lossless strip cut short. They seed
+// the fuzz corpus; the unit tests check the same cases.
+std::vector<sRawFixture> RawFaultFixtures();
+
 // A 16-bit PGM (P5, maxval 65535, big-endian samples).
 std::vector<uint8_t> Pgm16(const std::vector<uint16_t>& samples, int32_t width, int32_t height);

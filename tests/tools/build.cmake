@@ -102,3 +102,22 @@ if(TW_WINDOWS)
 else()
   target_compile_definitions(test_tools_file_props PRIVATE TW_PROPS_FIXTURE="${tw_props_dir}/props_app.exe")
 endif()
+
+# The manager window's tests load icons from the property bags' program file.
+add_dependencies(test_tools_manager_window tw_props_fixture)
+if(TW_WINDOWS)
+  target_compile_definitions(test_tools_manager_window PRIVATE TW_PROPS_FIXTURE="generated/tests/props_app.exe")
+else()
+  target_compile_definitions(test_tools_manager_window PRIVATE TW_PROPS_FIXTURE="${tw_props_dir}/props_app.exe")
+endif()
+
+# The manager window end to end, against the tests' endpoint in a network
+# namespace of its own, like the update mode's program test.
+if(TW_WINDOWS)
+  add_executable(test_tools_manager_netns ${TW_ROOT}/tests/tools/manager_netns_win32.cpp)
+  target_link_libraries(test_tools_manager_netns PRIVATE tw_testsupport)
+  add_dependencies(test_tools_manager_netns tarnwick)
+  tw_register_test(tools/manager_netns ${TW_ROOT}/tests/tools/update_netns.sh ${TW_ROOT} ${CMAKE_BINARY_DIR}
+                   $<TARGET_FILE:test_tools_manager_netns>)
+  set_tests_properties(tools/manager_netns PROPERTIES SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+endif()

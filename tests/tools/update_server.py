@@ -11,7 +11,9 @@ connections.
 
 FOLDER/ready gets the port once it listens. Every request's head is
 appended to FOLDER/requests.log as it arrived. Requests:
-  /autocheck.php?...   200 with FOLDER/answer.bin as the body; 404 without it
+  /autocheck.php?...   200 with FOLDER/answers/ID.bin as the body, ID being
+                       the query's softwareid, else with FOLDER/answer.bin;
+                       404 without either
   /files/NAME          200 with FOLDER/files/NAME, Content-Length set
   /cut/NAME            the same head, then only the first half of the body,
                        then the connection is closed
@@ -72,7 +74,10 @@ def handle(conn, folder):
 
     try:
         if path == "/autocheck.php":
-            answer = os.path.join(folder, "answer.bin")
+            ids = urllib.parse.parse_qs(url.query).get("softwareid", [""])
+            answer = os.path.join(folder, "answers", os.path.basename(ids[0]) + ".bin")
+            if not ids[0] or not os.path.exists(answer):
+                answer = os.path.join(folder, "answer.bin")
             if not os.path.exists(answer):
                 reply(conn, b"404 Not Found", b"")
                 return

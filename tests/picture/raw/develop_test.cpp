@@ -463,4 +463,52 @@ TEST(RawDevelop, FrameHookSeesTheRawFrame) {
   EXPECT_EQ(seen.first, 321);
 }
 
+// The tail alone (for pictures with three samples per pixel) and the
+// levels hook a format uses to cap the white level.
+TEST(RawDevelop, TailAndLevelsHook) {
+  std::vector<uint64_t> px(64);
+  for (int i = 0; i < 64; ++i) {
+    const uint64_t v = static_cast<uint64_t>(1000 + 300 * i);
+    px[i] = uint64_t{0xFFFF} << 48 | v << 32 | v << 16 | v;
+  }
+  sRawDevelopParams p;
+  std::vector<uint64_t> plain = px;
+  ASSERT_TRUE(ApplyDevelopmentTail(plain.data(), 64, p, nullptr, nullptr));
+  // With 192 counts the 0.1 percent point is count 0: black 0. White lies
+  // at the end of the brightest bin, just above its sample.
+  for (int i = 1; i < 64; ++i) ASSERT_GT(G(plain[i]), G(plain[i - 1])) << i;
+  EXPECT_GT(G(plain[0]), 0u);
+  EXPECT_GE(G(plain[63]), 65500u);
+  EXPECT_EQ(A(plain[0]), 0xFFFFu);
+  struct sSeen {
+    int calls = 0;
+    int32_t maxSample = 0;
+  } seen;
+  p.adjustLevels = [](const cRawDevelopContext& ctx, uint32_t&, uint32_t& white, void* user) {
+    auto* s = static_cast<sSeen*>(user);
+    ++s->calls;
+    s->maxSample = ctx.maxSample;
+    white = static_cast<uint32_t>(ctx.maxSample * 0.5 + 0.5);
+  };
+  p.adjustUser = &seen;
+  // Through DevelopRaw the hook sees the demosaic's context.
+  std::vector<uint16_t> raw(16 * 12);
+  for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint16_t>(2000 + 100 * (i % 16));
+  cPictDummy pict;
+  ASSERT_TRUE(DevelopRaw(raw.data(), 192, 16, 12, Rggb(), p, nullptr, pict));
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.maxSample, 3500);
+  // A capped white level saturates the brighter half.
+  int saturated = 0;
+  for (int i = 0; i < pict.Pixels64().count; ++i) saturated += G(pict.Pixels64().data[i]) == 65535u;
+  EXPECT_GT(saturated, 192 / 3);
+  // Failing tone steps fail the tail unless the format ignores them.
+  std::vector<uint64_t> zero(4, 0);
+  sRawDevelopParams bad;
+  bad.gamma = 0;
+  EXPECT_FALSE(ApplyDevelopmentTail(zero.data(), 4, bad, nullptr, nullptr));
+  bad.ignoreToneFailures = true;
+  EXPECT_TRUE(ApplyDevelopmentTail(zero.data(), 4, bad, nullptr, nullptr));
+}
+
 }  // namespace

@@ -338,7 +338,23 @@ TEST(RawDng, ClosedStreamStopsTheLoad) {
   cClosingIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
   cPictDNG dng;
   EXPECT_FALSE(dng.Load(&io));
-  EXPECT_EQ(dng.GetWidth() * dng.GetHeight() == 64 * 48 && dng.HasPixels() && dng.IsHighDepth(), false);
+  EXPECT_FALSE(dng.IsHighDepth() && dng.HasPixels());
+}
+
+TEST(RawDng, RowsNoStripReachedAreZero) {
+  // Two strips of 16 rows for a picture that says 48 rows.
+  sDngFile f = BaseDng(64, 32, 16);
+  f.tiff.sensor.rowsPerStrip = 16;
+  f.tiff.extraTags = [](cTiffBuilder& b, int, int raw) { b.AddLong(raw, 257, 48); };
+  const std::vector<uint8_t> bytes = MakeDng(f);
+  cPictDNG dng;
+  cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  cFrameCatcher catcher;
+  ASSERT_TRUE(dng.Load(&io));
+  ASSERT_EQ(catcher.frame.height, 48);
+  const std::vector<uint16_t> top(catcher.frame.samples.begin(), catcher.frame.samples.begin() + 64 * 32);
+  EXPECT_EQ(top, f.tiff.sensor.samples);
+  for (size_t i = 64 * 32; i < catcher.frame.samples.size(); ++i) ASSERT_EQ(catcher.frame.samples[i], 0) << i;
 }
 
 }  // namespace

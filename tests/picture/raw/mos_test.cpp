@@ -198,6 +198,9 @@ TEST(RawMos, WidthNotAMultipleOfFour) {
   const std::vector<uint8_t> bytes = MakeMos(f);
   cPictMOS m;
   cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  sPictInfo info;
+  ASSERT_TRUE(m.ReadInfo(&io, &info));
+  EXPECT_EQ(info.width, 64);
   cFrameCatcher catcher;
   ASSERT_TRUE(m.Load(&io));
   EXPECT_EQ(catcher.frame.width, 64);

@@ -24,8 +24,10 @@
 #include <map>
 #include <string>
 
+#include "picture/raw/raw_preview.h"
 #include "tests/picture/raw/raw_test_util.h"
 #include "tests/support/raw_corpus.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -146,6 +148,32 @@ TEST(RawOracle, CorpusAgreesWithDcrawAndLibRaw) {
     }
   }
   EXPECT_GE(checked, 20);
+}
+
+// The fitted JPEG preview at full size against ImageMagick's decode of the
+// same embedded JPEG.
+TEST(RawOracle, FittedJpegPreviewAgreesWithImageMagick) {
+  if (system("command -v convert >/dev/null") != 0) GTEST_SKIP() << "ImageMagick missing";
+  const std::string jpegPath = twtest::SourcePath("tests/picture/data/jpeg_baseline_444_optimized.jpg");
+  const std::string s = twtest::ReadFileText(jpegPath);
+  std::vector<uint8_t> file(128, 0);
+  file.insert(file.end(), s.begin(), s.end());
+  cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+  cPictDummy out;
+  ASSERT_TRUE(LoadFittedJpegPreview(&io, 128, s.size(), &out, 0, 0));
+  const std::string rgb = RunTool("convert 'jpg:" + jpegPath + "' -depth 8 rgb:- 2>/dev/null");
+  const int32_t w = out.GetWidth(), h = out.GetHeight();
+  ASSERT_EQ(rgb.size(), static_cast<size_t>(w) * h * 3);
+  int worst = 0;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t p = out.Pixels32().data[static_cast<size_t>(h - 1 - y) * w + x];
+      const uint8_t* q = reinterpret_cast<const uint8_t*>(rgb.data()) + (static_cast<size_t>(y) * w + x) * 3;
+      const int d[3] = {static_cast<int>((p >> 16) & 255) - q[0], static_cast<int>((p >> 8) & 255) - q[1],
+                        static_cast<int>(p & 255) - q[2]};
+      for (int c : d) worst = std::max(worst, std::abs(c));
+    }
+  EXPECT_EQ(worst, 0);
 }
 
 }  // namespace

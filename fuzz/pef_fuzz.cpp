@@ -1,0 +1,7 @@
+// Fuzz target for the PEF decoder; see camera_raw_fuzz_check.h.
+#include "fuzz/camera_raw_fuzz_check.h"
+#include "picture/raw/pict_pef.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return camera_raw_fuzz::FuzzCameraRaw<cPictPEF>(data, size);
+}

@@ -1,6 +1,0 @@
-// Mode entries whose forms and jobs are not part of the program yet. Each
-// ends the process with exit code 1 (failure) rather than pretending to
-// have done its work; each goes away when its mode is built.
-#include "tools/modes.h"
-
-int32_t RunManagerWindow() { return 1; }
