@@ -67,7 +67,7 @@ TEST(CanonDevelop, Cr2ThroughTheFactoryEqualsTheChainByHand) {
   struct {
     uint32_t modelId;
     int bits;
-  } cases[] = {{0x80000213, 14}, {0x80000285, 14}, {0x80000999, 12}};
+  } cases[] = {{0x80000213, 14}, {0x80000285, 14}, {0x80000999, 12}, {0x80000349, 14}};  // 0x80000349: white 0, so 16383
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.modelId);
     std::vector<uint16_t> raster = Mosaic(w, h, c.bits, 3);
