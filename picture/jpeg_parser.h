@@ -220,6 +220,11 @@ public:
 
   bool DecodeSequentialScan(int32_t mcusPerRow, int32_t mcuRows);
   bool DecodeBufferedScan(int32_t mcusPerRow, int32_t mcuRows);
+  // One MCU row of a single-component scan in stream order; blockAt(bv, bh,
+  // col) gives where each block is kept.
+  template <class BlockAt>
+  bool DecodeComponentRow(sJpegScanState& state, const sJpegComponent& comp, int32_t row, int32_t mcusPerRow,
+                          BlockAt blockAt);
   bool FinishImage();
   bool EndOfDataCheck(sJpegScanState& state);
   void BuildRangeLimit();

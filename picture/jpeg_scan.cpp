@@ -78,6 +78,42 @@ bool cJPEGParser::EndOfDataCheck(sJpegScanState& state) {
   return false;
 }
 
+template <class BlockAt>
+bool cJPEGParser::DecodeComponentRow(sJpegScanState& state, const sJpegComponent& comp, int32_t row,
+                                     int32_t mcusPerRow, BlockAt blockAt) {
+  const int32_t h = comp.h, v = comp.v;
+  const bool counting = restartInterval_ != 0;
+  for (int32_t bv = 0; bv < v; ++bv) {
+    // Blocks past the component's edge are not in the stream; a row or
+    // column that starts past it means the geometry is wrong.
+    if (row * v + bv >= comp.heightInBlocks) {
+      if (bv == 0) {
+        OnError(position_, kJpegErrGeometry);
+        return false;
+      }
+      break;
+    }
+    for (int32_t col = 0; col < mcusPerRow; ++col) {
+      for (int32_t bh = 0; bh < h; ++bh) {
+        if (col * h + bh >= comp.widthInBlocks) {
+          if (bh == 0) {
+            OnError(position_, kJpegErrGeometry);
+            return false;
+          }
+          break;
+        }
+        if (!DecodeMcuBlock(state, blockAt(bv, bh, col))) {
+          OnError(position_, kJpegErrData);
+          OnBlockError(col, row, bv * h + bh, position_);
+          return false;
+        }
+        if (counting) --state.restartsToGo;
+      }
+    }
+  }
+  return true;
+}
+
 bool cJPEGParser::DecodeSequentialScan(int32_t mcusPerRow, int32_t mcuRows) {
   sJpegScanState state;
   sStateGuard guard{state};
@@ -94,35 +130,10 @@ bool cJPEGParser::DecodeSequentialScan(int32_t mcusPerRow, int32_t mcuRows) {
     mcuPointers_.Reallocate(per);
     for (int32_t row = 0; row < mcuRows; ++row) {
       ClearBlocks(mcuBlocks_.data, mcuBlocks_.count, static_cast<int8_t>(ci));
-      for (int32_t bv = 0; bv < v; ++bv) {
-        const int32_t by = row * v + bv;
-        if (by >= comp.heightInBlocks) {
-          if (bv == 0) {
-            OnError(position_, kJpegErrGeometry);
-            return false;
-          }
-          break;
-        }
-        for (int32_t col = 0; col < mcusPerRow; ++col) {
-          for (int32_t bh = 0; bh < h; ++bh) {
-            const int32_t bx = col * h + bh;
-            if (bx >= comp.widthInBlocks) {
-              if (bh == 0) {
-                OnError(position_, kJpegErrGeometry);
-                return false;
-              }
-              break;
-            }
-            sJpegBlock& block = mcuBlocks_.data[(bv * h + bh) * mcusPerRow + col];
-            if (!DecodeMcuBlock(state, block)) {
-              OnError(position_, kJpegErrData);
-              OnBlockError(col, row, bv * h + bh, position_);
-              return false;
-            }
-            if (counting) --state.restartsToGo;
-          }
-        }
-      }
+      if (!DecodeComponentRow(state, comp, row, mcusPerRow, [&](int32_t bv, int32_t bh, int32_t col) -> sJpegBlock& {
+            return mcuBlocks_.data[(bv * h + bh) * mcusPerRow + col];
+          }))
+        return false;
       for (int32_t col = 0; col < mcusPerRow; ++col) {
         for (int32_t k = 0; k < per; ++k) mcuPointers_.data[k] = &mcuBlocks_.data[k * mcusPerRow + col];
         if (!OnMcu(col, row, mcuPointers_.data, per)) {
@@ -212,38 +223,12 @@ bool cJPEGParser::DecodeBufferedScan(int32_t mcusPerRow, int32_t mcuRows) {
   if (scanCount_ == 1) {
     const int32_t ci = scanComponents_[0];
     const sJpegComponent& comp = components_.data[ci];
-    const int32_t h = comp.h, v = comp.v;
+    const int32_t h = comp.h;
     for (int32_t row = 0; row < mcuRows; ++row) {
-      for (int32_t bv = 0; bv < v; ++bv) {
-        const int32_t by = row * v + bv;
-        if (by >= comp.heightInBlocks) {
-          if (bv == 0) {
-            OnError(position_, kJpegErrGeometry);
-            return false;
-          }
-          break;
-        }
-        for (int32_t col = 0; col < mcusPerRow; ++col) {
-          for (int32_t bh = 0; bh < h; ++bh) {
-            const int32_t bx = col * h + bh;
-            if (bx >= comp.widthInBlocks) {
-              if (bh == 0) {
-                OnError(position_, kJpegErrGeometry);
-                return false;
-              }
-              break;
-            }
-            sJpegBlock& block =
-                coefficientBuffers_.data[comp.firstBuffer + bv * h + bh].data[row * mcusPerRow + col];
-            if (!DecodeMcuBlock(state, block)) {
-              OnError(position_, kJpegErrData);
-              OnBlockError(col, row, bv * h + bh, position_);
-              return false;
-            }
-            if (counting) --state.restartsToGo;
-          }
-        }
-      }
+      if (!DecodeComponentRow(state, comp, row, mcusPerRow, [&](int32_t bv, int32_t bh, int32_t col) -> sJpegBlock& {
+            return coefficientBuffers_.data[comp.firstBuffer + bv * h + bh].data[row * mcusPerRow + col];
+          }))
+        return false;
       for (int32_t col = 0; col < mcusPerRow; ++col) {
         int32_t n = 0;
         for (int32_t s = 0; s < slotCount; ++s) {
