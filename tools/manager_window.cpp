@@ -361,6 +361,10 @@ void cTarnwickForm::OnCreate() {
   PlaceChild(&refresh_, -161, -40, 114, 30);
   refresh_.SetColours(0xE2A74E, kLink, kWhite, 0xEAD3B0);
   refresh_.SetText(GetLangString(tw::kManagerTextRefresh), -1, false);
+  // A caption longer than the button (some translations) widens it
+  // leftwards from the same right edge instead of being cut off.
+  const int32_t refreshWidth = std::max<int32_t>(114, refresh_.CaptionWidth());
+  if (refreshWidth > 114) PlaceChild(&refresh_, -47 - refreshWidth, -40, refreshWidth, 30);
 
   StartRefresh();
 }

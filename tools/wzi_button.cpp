@@ -43,6 +43,14 @@ void cWZIButton::StateColours(uint32_t& face, uint32_t& text) const {
   }
 }
 
+int32_t cWZIButton::CaptionWidth() {
+  const char16_t* caption = GetText();
+  if (caption == nullptr || *caption == 0) return 0;
+  sSize size{0, 0};
+  if (!MeasureText(caption, &size, GetFont(6, 14, GetUIFaceName(), true, false, false))) return 0;
+  return size.width + 16;
+}
+
 void cWZIButton::Paint(cCanvas* canvas) {
   if (canvas == nullptr) return;
   const int32_t w = GetWidth(), h = GetHeight();

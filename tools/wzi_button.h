@@ -30,6 +30,9 @@ public:
   void SetColours(uint32_t border, uint32_t face, uint32_t text, uint32_t highlight);
   // The face and text colours the current state paints with.
   void StateColours(uint32_t& face, uint32_t& text) const;
+  // The width the caption needs in the painted font with 8 pixels each
+  // side; 0 without a caption or before the button is in a window.
+  int32_t CaptionWidth();
 
 private:
   uint32_t border_ = 0xA79997;

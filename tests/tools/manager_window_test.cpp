@@ -623,6 +623,28 @@ TEST_F(ManagerWindow, LanguageSwitchEndsWithTen) {
   EXPECT_EQ(host->endCode, 10);
 }
 
+TEST_F(ManagerWindow, RefreshCaptionFitsInEveryLanguage) {
+  // Some translations are wider than the button's usual 114 pixels: the
+  // button grows leftwards from the same right edge.
+  cSOPKGLang* packs = RegisterPackageLanguages();
+  int32_t languages = 0, widened = 0;
+  for (int32_t id = 0; id < 64; ++id) {
+    if (!packs->Has(id)) continue;
+    ASSERT_TRUE(ApplyLanguage(id)) << id;
+    Open();
+    cWZIButton& refresh = form->RefreshButton();
+    const int32_t wanted = refresh.CaptionWidth();
+    EXPECT_GE(refresh.GetWidth(), wanted) << "language " << id;
+    EXPECT_GE(refresh.GetWidth(), 114) << "language " << id;
+    EXPECT_EQ(refresh.GetX() + refresh.GetWidth(), 770 - 47 + 1) << "language " << id;
+    if (refresh.GetWidth() > 114) ++widened;
+    ++languages;
+    host.reset();
+  }
+  EXPECT_GE(languages, 12);
+  EXPECT_GE(widened, 1) << "no translation was wider: the case this guards is not shown";
+}
+
 TEST_F(ManagerWindow, PaintsWhiteAroundItsParts) {
   Record("paint", V(1, 0), u"Paint");
   Open();
