@@ -160,7 +160,7 @@ bool cPictARW::HandleTag(cTiffGeneric& w, uint32_t tag, uint32_t type, const uin
     }
     case 33422:
       if (cfaPattern_.Present()) return true;
-      if (data == nullptr || size != static_cast<int32_t>(patternRows_) * patternColumns_ || size == 0) return false;
+      if (data == nullptr || size != static_cast<int64_t>(patternRows_) * patternColumns_ || size == 0) return false;
       return cfaPattern_.Assign(patternRows_, patternColumns_, data, size);
     case 34665:
       if (!RawFirstInt(w, type, data, size, v) || v == 0) return false;

@@ -1,6 +1,8 @@
 // See pict_iiq.h.
 #include "picture/raw/pict_iiq.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/memio.h"
@@ -11,6 +13,13 @@
 #include "picture/raw/raw_preview.h"
 
 namespace {
+
+// Margins from the file can be any 32-bit values: their differences are
+// formed in 64 bits and clamped, and the frame check refuses what does not fit.
+int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 
 uint32_t Le32(const uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -97,11 +106,11 @@ bool cPictIIQ::ReadDirectory(cFileIOTarget* stream) {
       case 267: margins_.top = v; break;
       case 268:
         if (static_cast<int64_t>(v) < static_cast<int64_t>(width_) - margins_.left)
-          margins_.right = width_ - margins_.left - v;
+          margins_.right = ClampToInt32(static_cast<int64_t>(width_) - margins_.left - v);
         break;
       case 269:
         if (static_cast<int64_t>(v) < static_cast<int64_t>(height_) - margins_.top)
-          margins_.bottom = height_ - margins_.top - v;
+          margins_.bottom = ClampToInt32(static_cast<int64_t>(height_) - margins_.top - v);
         break;
       case 270: format_ = v; break;
       case 271: dataOffset_ = at, dataSize_ = length; break;

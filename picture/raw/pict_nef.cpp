@@ -121,7 +121,7 @@ bool cPictNEF::OnTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_t s
 bool cPictNEF::IsPageSupported() {
   if (!cPictTIFF::IsPageSupported()) return false;
   return pattern_.rows != 0 && pattern_.columns != 0 &&
-         static_cast<int32_t>(pattern_.rows) * pattern_.columns == pattern_.count;
+         static_cast<int64_t>(pattern_.rows) * pattern_.columns == pattern_.count;
 }
 
 int32_t cPictNEF::ReadMakerNote(cPictTIFF& main, cFileIOTarget* stream, int32_t minSize) {

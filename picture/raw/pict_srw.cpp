@@ -80,7 +80,7 @@ bool cPictSRW::OnTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_t s
     }
     case 33422: {
       if (cfaPattern_.Present()) return true;
-      if (data == nullptr || size == 0 || size != static_cast<int32_t>(patternRows_) * patternColumns_) return false;
+      if (data == nullptr || size == 0 || size != static_cast<int64_t>(patternRows_) * patternColumns_) return false;
       static const uint8_t kFixed[4] = {1, 0, 2, 1};
       if (model_.fixedPattern) return size == 4 && cfaPattern_.Assign(patternRows_, patternColumns_, kFixed, 4);
       return cfaPattern_.Assign(patternRows_, patternColumns_, data, size);

@@ -98,8 +98,10 @@ private:
 
 bool DecodeOlympusStrip(const uint8_t* data, size_t size, int32_t width, int32_t rows, uint16_t* out,
                         size_t stride) {
-  if (size < 7) size = 7;  // everything reads as zero bits
-  cMsbBits bits(data + 7, size - 7);
+  // The coded bits start after 7 bytes; a shorter strip reads as zero bits
+  // (no pointer is formed past its end).
+  const bool coded = data != nullptr && size > 7;
+  cMsbBits bits(coded ? data + 7 : nullptr, coded ? size - 7 : 0);
   for (int32_t row = 0; row < rows; ++row) {
     int32_t carries[2][3] = {{0, 0, 0}, {0, 0, 0}};
     uint16_t* line = out + static_cast<size_t>(row) * stride;
