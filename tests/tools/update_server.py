@@ -22,6 +22,7 @@ appended to FOLDER/requests.log as it arrived. Requests:
   /redirect/N?to=URL   302 with Location URL (N only tells redirects apart)
   anything else        404
 """
+import errno
 import os
 import socket
 import sys
@@ -123,7 +124,17 @@ def main():
     deadline = time.monotonic() + lifetime
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", port))
+    # The previous test's server may still be on its way out (it notices its
+    # ready file is gone within 0.2 s): wait for the port rather than fail.
+    bind_deadline = time.monotonic() + 30.0
+    while True:
+        try:
+            server.bind(("127.0.0.1", port))
+            break
+        except OSError as e:
+            if e.errno != errno.EADDRINUSE or time.monotonic() > bind_deadline:
+                raise
+            time.sleep(0.1)
     server.listen(16)
     server.settimeout(0.2)
     ready = os.path.join(folder, "ready")
