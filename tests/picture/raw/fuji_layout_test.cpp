@@ -48,7 +48,7 @@ TEST(RafRows, PackedTwelveBitGroups) {
     std::vector<uint8_t> bytes;
     olympus_encoder::PackRow(s.data(), c.width, olympus_encoder::kWords, bytes);
     ASSERT_EQ(bytes.size(), c.rowBytes);
-    // The group order the spec spells out: s0 = b3 << 4 | b2 >> 4.
+    // Words-order packing puts the first sample in bytes 3 and 2: s0 = b3 << 4 | b2 >> 4.
     EXPECT_EQ(s[0], bytes[3] << 4 | bytes[2] >> 4);
     std::vector<uint16_t> out(c.width + 4, 0xBEEF);
     UnpackRaf12Row(bytes.data(), bytes.size(), c.width, true, out.data());

@@ -147,7 +147,7 @@ TEST(Rw2, ReadInfoAppliesTheModelTable) {
     int32_t black;
     bool blockCoded;
   } cases[] = {
-      {"DMC-G80", 4000 - 195, 3000, 96, false},  // the spec's 3805 x 3000
+      {"DMC-G80", 4000 - 195, 3000, 96, false},  // the model table cuts 195 columns on the right
       {"DMC-G80 ", 4000, 3000, 0, false},         // a trailing space matches nothing
       {"DC-GH6", 4000, 3000, 0, false},
       {"D-LUX 3", 4000 - 64 - 18, 3000 - 14 - 24, 0, false},
