@@ -221,3 +221,20 @@ TEST(SamsungCoding, BlockThatKeepsItsLengthsCodesNoDifferences) {
   for (int c = 0; c < 16; ++c) EXPECT_EQ(raster[c], 101) << c;
   for (int c = 16; c < 32; ++c) EXPECT_EQ(raster[c], 101) << c;
 }
+
+TEST(SamsungCoding, RowOffsetRowsWiderThanTheRasterAreClipped) {
+  // Rows coded 64 samples wide into a raster 56 wide (not a multiple of 16):
+  // the last block's samples past the row end are dropped, as LibRaw drops
+  // them, and the rest equals the 64-wide decode.
+  const auto want = SmoothMosaic(64, 6, 4095, 8);
+  const auto strip = EncodeSamsungRowOffset(want, 64, 0, 6, 13);
+  std::vector<uint16_t> full(64 * 6, 0), clipped(56 * 6, 0xEEEE);
+  sSamsungRaster rf{full.data(), 64, 6}, rc{clipped.data(), 56, 6};
+  ASSERT_TRUE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()),
+                                     strip.rowOffsets.data(), rf, 0, 6));
+  ASSERT_TRUE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()),
+                                     strip.rowOffsets.data(), rc, 0, 6));
+  ASSERT_EQ(full, want);
+  for (int r = 0; r < 6; ++r)
+    for (int c = 0; c < 56; ++c) EXPECT_EQ(clipped[r * 56 + c], want[r * 64 + c]) << r << "," << c;
+}
