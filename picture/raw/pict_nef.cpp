@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "base/memio.h"
 #include "picture/pict_jpeg.h"
@@ -300,15 +301,16 @@ bool cPictNEF::Load(cFileIOTarget* stream) {
 
 bool cPictNEF::BeginStrips(bool multiple) {
   plainPage_ = false;
+  // The strips go to the raw frame; the pixels come from the development.
+  SetOwnStripBuffers(true);
   raw_.Reset();
   rawBits_ = 0;
-  (void)multiple;
   const int64_t n = int64_t{GetWidth()} * GetHeight();
   if (n <= 0 || n >= cPictBase::kMaxPixelCount) return false;
-  // The frame is allocated for one strip too: a strip's rows are copied in
-  // with the frame's width, never adopted with a length of their own.
   raw_.Reallocate(static_cast<int32_t>(n));
-  std::memset(raw_.data, 0, static_cast<size_t>(n) * 2);
+  // A single strip must cover the frame (PutRows16 refuses a shorter one and
+  // zeroes what its rows leave): only several strips need a cleared frame.
+  if (multiple) std::memset(raw_.data, 0, static_cast<size_t>(n) * 2);
   return true;
 }
 
@@ -317,6 +319,7 @@ bool cPictNEF::Decompress(const uint8_t* input, int32_t count, int32_t compressi
   if (compression == 1) {
     if (sd.bitsPerSample <= 8) {
       plainPage_ = true;
+      SetOwnStripBuffers(false);
       return cPictTIFF::Decompress(input, count, compression, sd);
     }
     if (NikonTakesRaw16(modelId_)) return TakeRaw16(input, count, sd);
@@ -328,6 +331,7 @@ bool cPictNEF::Decompress(const uint8_t* input, int32_t count, int32_t compressi
   }
   if (compression != 34713) {
     plainPage_ = true;
+    SetOwnStripBuffers(false);
     return cPictTIFF::Decompress(input, count, compression, sd);
   }
   sNikonCodingInput coding;
@@ -359,10 +363,24 @@ bool cPictNEF::PutRows16(int32_t y, const sTiffStripData& sd) {
   if (int64_t{y} + sd.rows > h) return false;
   if (y == 0 && stripOffsets_.count == 1 && sd.rows < h) return false;
   if (int64_t{sd.data.count} < int64_t{sd.rows} * n * 2) return false;
-  const int32_t copy = n < w ? n : w;
-  for (int32_t r = 0; r < sd.rows; ++r)
-    std::memcpy(raw_.data + (int64_t{y} + r) * w, sd.data.data + int64_t{r} * n * 2, static_cast<size_t>(copy) * 2);
   rawBits_ = static_cast<uint32_t>(sd.bitsPerSample);
+  if (stripOffsets_.count == 1 && n == w && (reinterpret_cast<uintptr_t>(sd.data.data) & 1) == 0) {
+    // One strip of exactly the frame's rows: its samples become the frame
+    // instead of being copied (the strip buffer is scratch that the strip
+    // loop does not read again).
+    auto& strip = const_cast<sTiffStripData&>(sd);
+    raw_.Free();
+    raw_.data = reinterpret_cast<uint16_t*>(std::exchange(strip.data.data, nullptr));
+    raw_.count = w * h;
+    strip.data.count = 0;
+    return true;
+  }
+  const int32_t copy = n < w ? n : w;
+  for (int32_t r = 0; r < sd.rows; ++r) {
+    uint16_t* row = raw_.data + (int64_t{y} + r) * w;
+    std::memcpy(row, sd.data.data + int64_t{r} * n * 2, static_cast<size_t>(copy) * 2);
+    if (copy < w) std::memset(row + copy, 0, static_cast<size_t>(w - copy) * 2);
+  }
   return true;
 }
 
