@@ -1,4 +1,4 @@
-// Synthetic RAF, RW2 and IIQ files against dcraw and LibRaw's
+// Synthetic RAF, RW2, IIQ and ORF files against dcraw and LibRaw's
 // unprocessed_raw, run as black boxes under a time limit; each format's
 // agreements and listed disagreements are given at its test.
 //
@@ -35,6 +35,7 @@
 #include "tests/support/exif_jpeg.h"
 #include "tests/support/fuji_compressed_encoder.h"
 #include "tests/support/iiq_builder.h"
+#include "tests/support/orf_builder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/raf_builder.h"
 #include "tests/support/rw2_builder.h"
@@ -372,6 +373,66 @@ TEST(IiqOracle, FramesAgainstDcraw) {
     ASSERT_EQ(theirs.height, c.f.height) << c.name;
     if (c.dcraw == kSame) EXPECT_EQ(theirs.samples, built.frame) << c.name;
     else EXPECT_NE(theirs.samples, built.frame) << c.name;
+  }
+}
+
+// ORF files with the Make tag cameras write. Both oracles read the 12-bit
+// words layout as this decoder does. Listed disagreements, where this
+// decoder keeps its rules: both read the big-endian 12-bit pairs, the
+// interlaced rows (their even rows agree), the 16-bit samples and the filler
+// pairs to other samples, the same for the two; dcraw reads the adaptive
+// coding to other samples too and LibRaw refuses it.
+TEST(OrfOracle, LayoutsAgainstDcrawAndLibRaw) {
+  if (!HaveTools()) GTEST_SKIP() << "dcraw or unprocessed_raw missing (scripts/deps.sh installs them)";
+  using orf_builder::sOrf;
+  enum eRead { kSame, kOther, kRefuses };
+  struct {
+    const char* name;
+    sOrf f;
+    eRead dcraw, libraw;
+  } cases[] = {
+      {"12-bit words", [] { sOrf f; f.model = "XZ-2"; return f; }(), kSame, kSame},
+      {"12-bit big-endian pairs", {}, kOther, kOther},
+      {"12-bit interlaced", [] { sOrf f; f.photometric = 2; return f; }(), kOther, kOther},
+      {"16-bit little-endian", [] { sOrf f; f.kind = orf_builder::kPack16; return f; }(), kOther, kOther},
+      {"16-bit big-endian", [] { sOrf f; f.kind = orf_builder::kPack16; f.bigEndian = true; return f; }(), kOther,
+       kOther},
+      // Filler pairs need a width the strips fill: 50.
+      {"filler pairs", [] { sOrf f; f.kind = orf_builder::kFiller; f.width = 50; return f; }(), kOther, kOther},
+      {"adaptive coding", [] { sOrf f; f.kind = orf_builder::kCoded; return f; }(), kOther, kRefuses},
+  };
+  for (auto& c : cases) {
+    c.f.make = "OLYMPUS IMAGING CORP.  ";
+    if (c.f.kind != orf_builder::kFiller) c.f.width = 64;
+    c.f.height = 32;
+    const auto built = orf_builder::Build(c.f);
+    cFrameCatcher catcher;
+    std::unique_ptr<cPictBase> d = Probe(built.bytes, nullptr);
+    ASSERT_NE(d, nullptr) << c.name;
+    ASSERT_TRUE(LoadWith(*d, built.bytes)) << c.name;
+    ASSERT_EQ(catcher.frame.samples, built.frame) << c.name;
+    cTempFile file(built.bytes, "f.orf");
+    int32_t dw = 0, dh = 0;
+    ASSERT_TRUE(DcrawSize(file, "Full size:", dw, dh)) << c.name;
+    EXPECT_EQ(dw, c.f.width) << c.name;
+    EXPECT_EQ(dh, c.f.height) << c.name;
+    sPgm theirs[2];
+    const bool read[2] = {Dcraw(file, theirs[0]), LibRaw(file, theirs[1])};
+    const eRead expected[2] = {c.dcraw, c.libraw};
+    for (int k = 0; k < 2; ++k) {
+      const char* who = k == 0 ? "dcraw" : "LibRaw";
+      if (expected[k] == kRefuses) {
+        EXPECT_FALSE(read[k]) << c.name << " " << who;
+        continue;
+      }
+      ASSERT_TRUE(read[k]) << c.name << " " << who;
+      ASSERT_EQ(theirs[k].width, c.f.width) << c.name << " " << who;
+      ASSERT_EQ(theirs[k].height, c.f.height) << c.name << " " << who;
+      if (expected[k] == kSame) EXPECT_EQ(theirs[k].samples, built.frame) << c.name << " " << who;
+      if (expected[k] == kOther) EXPECT_NE(theirs[k].samples, built.frame) << c.name << " " << who;
+    }
+    // Where both read other samples, they read the same ones.
+    if (c.dcraw == kOther && c.libraw == kOther) EXPECT_EQ(theirs[0].samples, theirs[1].samples) << c.name;
   }
 }
 
