@@ -1,4 +1,4 @@
-// Synthetic RAF, RW2, IIQ and ORF files against dcraw and LibRaw's
+// Synthetic RAF, RW2, IIQ, ORF and MRW files against dcraw and LibRaw's
 // unprocessed_raw, run as black boxes under a time limit; each format's
 // agreements and listed disagreements are given at its test.
 //
@@ -35,6 +35,7 @@
 #include "tests/support/exif_jpeg.h"
 #include "tests/support/fuji_compressed_encoder.h"
 #include "tests/support/iiq_builder.h"
+#include "tests/support/mrw_builder.h"
 #include "tests/support/orf_builder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/raf_builder.h"
@@ -433,6 +434,59 @@ TEST(OrfOracle, LayoutsAgainstDcrawAndLibRaw) {
     }
     // Where both read other samples, they read the same ones.
     if (c.dcraw == kOther && c.libraw == kOther) EXPECT_EQ(theirs[0].samples, theirs[1].samples) << c.name;
+  }
+}
+
+// MRW files with the Make tag and the PRD fields cameras write (image size,
+// bit depths, storage method). Both oracles read the 16-bit samples of a
+// big-endian file as this decoder does. Listed disagreements, where this
+// decoder keeps its rules: both read the samples big-endian whatever the
+// embedded TIFF's byte order (this decoder takes that order), and neither
+// takes the packed 12-bit file.
+TEST(MrwOracle, LayoutsAgainstDcrawAndLibRaw) {
+  if (!HaveTools()) GTEST_SKIP() << "dcraw or unprocessed_raw missing (scripts/deps.sh installs them)";
+  using mrw_builder::sMrw;
+  enum eRead { kSame, kSwapped, kRefuses };
+  struct {
+    const char* name;
+    sMrw f;
+    eRead read;
+  } cases[] = {
+      {"16-bit, big-endian TIFF", {}, kSame},
+      {"16-bit, little-endian TIFF", [] { sMrw f; f.tiff = 2; return f; }(), kSwapped},
+      {"packed 12-bit", [] { sMrw f; f.packed = true; return f; }(), kRefuses},
+  };
+  for (auto& c : cases) {
+    c.f.camera = true;
+    c.f.prdLength = 24;
+    c.f.width = 64;
+    c.f.height = 32;
+    const auto built = mrw_builder::Build(c.f);
+    cFrameCatcher catcher;
+    std::unique_ptr<cPictBase> d = Probe(built.bytes, nullptr);
+    ASSERT_NE(d, nullptr) << c.name;
+    ASSERT_TRUE(LoadWith(*d, built.bytes)) << c.name;
+    ASSERT_EQ(catcher.frame.samples, built.frame) << c.name;
+    cTempFile file(built.bytes, "f.mrw");
+    sPgm theirs[2];
+    const bool read[2] = {Dcraw(file, theirs[0]), LibRaw(file, theirs[1])};
+    for (int k = 0; k < 2; ++k) {
+      const char* who = k == 0 ? "dcraw" : "LibRaw";
+      if (c.read == kRefuses) {
+        EXPECT_FALSE(read[k]) << c.name << " " << who;
+        continue;
+      }
+      ASSERT_TRUE(read[k]) << c.name << " " << who;
+      ASSERT_EQ(theirs[k].width, c.f.width) << c.name << " " << who;
+      ASSERT_EQ(theirs[k].height, c.f.height) << c.name << " " << who;
+      EXPECT_EQ(theirs[k].samples, c.read == kSame ? built.frame : Swapped(built.frame)) << c.name << " " << who;
+    }
+    if (c.read != kRefuses) {
+      int32_t dw = 0, dh = 0;
+      ASSERT_TRUE(DcrawSize(file, "Full size:", dw, dh)) << c.name;
+      EXPECT_EQ(dw, c.f.width) << c.name;
+      EXPECT_EQ(dh, c.f.height) << c.name;
+    }
   }
 }
 
