@@ -188,13 +188,21 @@ const sCrwCase kCrwCases[] = {
     {"10 bits, table 2", 0x01100000, "PowerShot G2", 2376, 1728, 2312, 1720, 2, false},
 };
 
+// The cases' files, made once for both tests.
+const std::vector<uint8_t>& CrwFileOf(size_t i) {
+  static std::vector<uint8_t> files[std::size(kCrwCases)];
+  if (files[i].empty()) files[i] = CrwCameraFile(kCrwCases[i], CrwMosaic(kCrwCases[i]));
+  return files[i];
+}
+
 TEST(CanonOracle, CrwRasterEqualsDcrawAndLibRaw) {
   if (!Have("dcraw") || !Have("unprocessed_raw")) GTEST_SKIP() << "dcraw or unprocessed_raw missing";
   twtest::TempDir dir;
-  for (const sCrwCase& c : kCrwCases) {
+  for (size_t i = 0; i < std::size(kCrwCases); ++i) {
+    const sCrwCase& c = kCrwCases[i];
     SCOPED_TRACE(c.name);
     const std::vector<uint16_t> raster = CrwMosaic(c);
-    const std::vector<uint8_t> file = CrwCameraFile(c, raster);
+    const std::vector<uint8_t>& file = CrwFileOf(i);
     const std::string path = dir.path() + "/test.crw";
     WriteFile(path, file);
 
@@ -222,9 +230,9 @@ TEST(CanonOracle, CrwRasterEqualsDcrawAndLibRaw) {
 TEST(CanonOracle, CrwSizeEqualsDcraw) {
   if (!Have("dcraw")) GTEST_SKIP() << "dcraw missing";
   twtest::TempDir dir;
-  for (const sCrwCase& c : kCrwCases) {
-    SCOPED_TRACE(c.name);
-    const std::vector<uint8_t> file = CrwCameraFile(c, CrwMosaic(c));
+  for (size_t i = 0; i < std::size(kCrwCases); ++i) {
+    SCOPED_TRACE(kCrwCases[i].name);
+    const std::vector<uint8_t>& file = CrwFileOf(i);
     const std::string path = dir.path() + "/test.crw";
     WriteFile(path, file);
     cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
