@@ -244,4 +244,49 @@ TEST(CanonOracle, CrwSizeEqualsDcraw) {
   }
 }
 
+// The CR2 picture size: ours is the sensor size less the model's borders
+// from our table, dcraw's comes from its own; the files carry the real
+// sensor size (the frame header only: neither reads the samples here).
+TEST(CanonOracle, Cr2SizeEqualsDcraw) {
+  if (!Have("dcraw")) GTEST_SKIP() << "dcraw missing";
+  const struct {
+    uint32_t modelId;
+    const char* model;
+    uint16_t sensorWidth, sensorHeight;
+    int32_t width, height;  // less the borders {122, 2, 80, 0} and {90, 0, 34, 0}
+  } cases[] = {
+      {0x80000285, "Canon EOS 5D Mark III", 5920, 3950, 5796, 3870},
+      {0x80000213, "Canon EOS 5D", 4476, 2954, 4386, 2920},
+  };
+  twtest::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    sComponent a, b;
+    a.samples = {0};
+    b.samples = {0};
+    tBytes frame = LosslessJpeg(2, 1, 14, {a, b});
+    frame[7] = static_cast<uint8_t>(c.sensorHeight >> 8);
+    frame[8] = static_cast<uint8_t>(c.sensorHeight);
+    frame[9] = static_cast<uint8_t>(c.sensorWidth / 2 >> 8);
+    frame[10] = static_cast<uint8_t>(c.sensorWidth / 2);
+    sCr2Spec s;
+    s.modelId = c.modelId;
+    s.model = c.model;
+    s.sensorWidth = c.sensorWidth;
+    s.sensorHeight = c.sensorHeight;
+    s.raw = frame;
+    const tBytes file = MakeCr2(s);
+    const std::string path = dir.path() + "/test.cr2";
+    WriteFile(path, file);
+    cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+    sPictInfo info;
+    ASSERT_TRUE(cPictCR2::Detect(&io, &info));
+    EXPECT_EQ(info.width, c.width);
+    EXPECT_EQ(info.height, c.height);
+    const std::string text = Shell("dcraw -i -v '" + path + "' 2>/dev/null");
+    const std::string want = "Image size:  " + std::to_string(info.width) + " x " + std::to_string(info.height);
+    EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  }
+}
+
 }  // namespace
