@@ -50,7 +50,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int32_t kBarrierKind = 29;
 constexpr int32_t kRunChoosersKind = 30;
 constexpr int32_t kRunAllKind = 31;
 constexpr char16_t kSaveTitle[] = u"Tarnwick save";
@@ -60,25 +59,7 @@ constexpr char16_t kProgressTitle[] = u"Tarnwick progress";
 // Up to 60 s for any one expected effect on a loaded machine.
 constexpr int kPatienceRounds = 3000;
 
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
-};
-
-bool RunBarrier(cChildElement::cChildAction* action) {
-  if (auto* b = dynamic_cast<Barrier*>(action)) {
-    b->Run();
-    return true;
-  }
-  return false;
-}
-
-// The dialogs with a slot that names them while they live, and the
-// barrier's way in.
+// The dialogs with a slot that names them while they live.
 class WatchedFileDialog : public cFileChooseDialog {
 public:
   WatchedFileDialog(sFileChooseRequest* r, std::atomic<WatchedFileDialog*>* slot)
@@ -88,10 +69,6 @@ public:
     cFileChooseDialog::OnCreate();
     slot_->store(this);
   }
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    return RunBarrier(action) || cFileChooseDialog::OnAction(sender, action);
-  }
-
 private:
   std::atomic<WatchedFileDialog*>* slot_;
 };
@@ -105,10 +82,6 @@ public:
     cFolderChooseDialog::OnCreate();
     slot_->store(this);
   }
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    return RunBarrier(action) || cFolderChooseDialog::OnAction(sender, action);
-  }
-
 private:
   std::atomic<WatchedFolderDialog*>* slot_;
 };
@@ -157,7 +130,6 @@ public:
   }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     if (action == nullptr) return false;
-    if (RunBarrier(action)) return true;
     if (sender == this && action->kind == kRunChoosersKind) {
       RunChoosers();
       return true;
@@ -206,53 +178,12 @@ private:
   Record* record_;
 };
 
-bool Eventually(const std::function<bool()>& check) {
-  for (int i = 0; i < kPatienceRounds; ++i) {
-    if (check()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
+bool Eventually(const std::function<bool()>& check) { return twtest::Eventually(check, kPatienceRounds); }
 
-BOOL CALLBACK CollectVisible(HWND w, LPARAM list) {
-  if (IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
-}
+HWND WaitTitled(DWORD thread, const char16_t* title) { return twtest::WaitTitled(thread, title, kPatienceRounds); }
 
-std::vector<HWND> ThreadWindows(DWORD thread) {
-  std::vector<HWND> found;
-  EnumThreadWindows(thread, CollectVisible, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-HWND FindTitled(DWORD thread, const char16_t* title) {
-  for (HWND w : ThreadWindows(thread)) {
-    wchar_t text[128] = {};
-    GetWindowTextW(w, text, 127);
-    std::u16string have;
-    for (const wchar_t* p = text; *p != 0; ++p) have.push_back(static_cast<char16_t>(*p));
-    if (have == title) return w;
-  }
-  return nullptr;
-}
-
-HWND WaitTitled(DWORD thread, const char16_t* title) {
-  HWND found = nullptr;
-  Eventually([&] { return (found = FindTitled(thread, title)) != nullptr; });
-  return found;
-}
-
-// The element window inside a dialog frame: keys and the mouse go there.
-HWND HostOf(HWND dialog) {
-  HWND child = GetWindow(dialog, GW_CHILD);
-  return child != nullptr ? child : dialog;
-}
-
-void PostKey(HWND dialog, WPARAM key) {
-  HWND target = HostOf(dialog);
-  PostMessageW(target, WM_KEYDOWN, key, 1);
-  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-}
+using twtest::HostOf;
+using twtest::PostKey;
 
 // Letters only: each becomes its key, so the layout does not matter.
 void TypeLetters(HWND dialog, const char* letters) {
@@ -283,28 +214,17 @@ std::u16string Str(const char16_t* s) { return s != nullptr ? s : u""; }
 // Closes every window of the UI thread in the end, so the modal loops return.
 struct sCloser {
   Record* r;
-  ~sCloser() {
-    const DWORD thread = r->uiThread;
-    HWND owner = r->owner;
-    for (int i = 0; i < 3000 && owner != nullptr && IsWindow(owner) && thread != 0; ++i) {
-      if (i % 50 == 49) {
-        for (HWND w : ThreadWindows(thread))
-          if (w != owner) PostMessageW(w, WM_CLOSE, 0, 0);
-        if (r->done) PostMessageW(owner, WM_CLOSE, 0, 0);
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-  }
+  ~sCloser() { twtest::CloseThreadWindowsAtLast(r->uiThread, r->owner, r->done); }
 };
 
-// Reads through a barrier on the UI thread; false when the element is gone.
+// Runs work on the UI thread while the dialog lives; false when it is gone.
 template <class Dialog>
 bool OnUi(std::atomic<Dialog*>& slot, const std::function<void(Dialog*)>& work) {
   Dialog* d = slot.load();
   if (d == nullptr) return false;
-  return d->SendAction(new Barrier([&] {
+  return twtest::OnUi(d, [&] {
     if (Dialog* live = slot.load()) work(live);
-  }));
+  });
 }
 
 class ChoosersDriver {
@@ -421,7 +341,7 @@ public:
     PostKey(pick, VK_RETURN);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(pick); })) << "Enter chooses the folder";
     EXPECT_TRUE(Eventually([&] { return record_->done.load(); }));
-    ownerForm->SendAction(new Barrier([this] { ownerForm->EndModal(42); }));
+    twtest::OnUi(ownerForm, [this] { ownerForm->EndModal(42); });
   }
 
   OwnerForm* ownerForm = nullptr;
@@ -463,7 +383,7 @@ public:
       EXPECT_TRUE(Eventually([&] { return !IsWindow(w); })) << "closes: " << twtest::Narrow(s.title);
     }
     EXPECT_TRUE(Eventually([&] { return record_->done.load(); }));
-    ownerForm->SendAction(new Barrier([this] { ownerForm->EndModal(42); }));
+    twtest::OnUi(ownerForm, [this] { ownerForm->EndModal(42); });
   }
 
   OwnerForm* ownerForm = nullptr;

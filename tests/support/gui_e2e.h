@@ -19,11 +19,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/sync.h"
 #include "gui/element.h"
 #include "tests/gui/png_file.h"
 
@@ -73,7 +75,19 @@ bool CaptureClient(HWND window, RgbImage* image);
 size_t CountColours(const RgbImage& image, size_t limit);
 // Writes window's client area as a PNG to file once it shows at least
 // `colours` colours (it is painted); false when it never does.
-bool SaveScreenshot(HWND window, const char* file, size_t colours);
+bool SaveScreenshot(HWND window, const char* file, size_t colours, int rounds = kPatienceRounds);
+
+// ---- Ending a driven test ----
+// A driver thread that fails a step leaves the UI thread in a modal loop;
+// these end it, so the test fails instead of hanging.
+
+// Polls the event the form sets in OnShown, for up to 10 s.
+bool WaitShown(cEvent& shown);
+// Gives dialog 5 s to close by itself, then closes it.
+void CloseDialogAtLast(HWND dialog);
+// For up to 60 s while owner is open: every second closes the UI thread's
+// other windows, and owner too once done holds.
+void CloseThreadWindowsAtLast(DWORD thread, HWND owner, const std::atomic<bool>& done);
 
 // ---- Windows of another process (a program the test started) ----
 
