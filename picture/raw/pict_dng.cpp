@@ -315,12 +315,7 @@ bool cPictDNG::GetImageInfo(cFileIOTarget* stream, int32_t index, int32_t& width
       if (index >= mainSubIfds_.count) return false;
       if (!WalkSub(stream, mainSubIfds_.data[index], true) || !IsPageSupported()) return false;
     }
-    cPictPropInt* w = FindIntProp(18);
-    cPictPropInt* h = FindIntProp(19);
-    if (w == nullptr || h == nullptr) return false;
-    width = w->value & ~3;
-    height = h->value;
-    return true;
+    return PageSensorSize(width, height);
   });
 }
 

@@ -99,12 +99,7 @@ bool cPictTIFF_EP::GetImageInfo(cFileIOTarget* stream, int32_t index, int32_t& w
   if (index < 0) return false;
   return RawGuarded([&] {
     if (!WalkMain(stream) || !WalkSensor(stream, index)) return false;
-    cPictPropInt* w = FindIntProp(18);
-    cPictPropInt* h = FindIntProp(19);
-    if (w == nullptr || h == nullptr) return false;
-    width = w->value & ~3;
-    height = h->value;
-    return true;
+    return PageSensorSize(width, height);
   });
 }
 

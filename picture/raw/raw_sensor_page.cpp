@@ -42,6 +42,15 @@ bool cPictRawTIFFPage::PageSensorLayout(sRawSensorLayout& L, _typebuf<uint32_t>&
   return true;
 }
 
+bool cPictRawTIFFPage::PageSensorSize(int32_t& width, int32_t& height) {
+  cPictPropInt* w = FindIntProp(18);
+  cPictPropInt* h = FindIntProp(19);
+  if (w == nullptr || h == nullptr) return false;
+  width = w->value & ~3;
+  height = h->value;
+  return true;
+}
+
 bool cPictRawTIFFPage::DecodePage(cFileIOTarget* stream) {
   bool ok;
   try {

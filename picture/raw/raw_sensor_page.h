@@ -17,6 +17,9 @@ protected:
   // uncompressed strip counts as many bytes as its rows need. False without
   // a width or height.
   bool PageSensorLayout(sRawSensorLayout& layout, _typebuf<uint32_t>& counts, bool widenStrip);
+  // The size the page develops to: its width in whole four-sample pixels
+  // and its height. False without a width or height.
+  bool PageSensorSize(int32_t& width, int32_t& height);
   // The page through the strip or tile loops; a throw is a failed result.
   bool DecodePage(cFileIOTarget* stream);
   // DecodePage after one uncompressed strip was widened to what its rows

@@ -410,21 +410,30 @@ bool Windows(cWWMaker& maker) {
   return true;
 }
 
+// Runs the owner form with the driver steering it from another thread;
+// the owner's end code.
+template <class Driver>
+int32_t RunDriven(Record& record, const std::u16string& folder, const char16_t* title, Driver& driver) {
+  record.root = folder;
+  MakeTree(record.root);
+  cWWMaker maker;
+  if (!Windows(maker) || !record.shown.Create(nullptr, false, true)) {
+    ADD_FAILURE() << "no windows";
+    return -1;
+  }
+  auto* form = new OwnerForm(&record);
+  driver.ownerForm = form;
+  std::thread drive([&] { driver.Run(); });
+  const int32_t code = maker.RunModalForm(title, 420, 200, form, nullptr, false);
+  drive.join();
+  return code;
+}
+
 TEST(ChoosersEndToEnd, ChoosersDrivenByKeysAndClicks) {
   twtest::TempDir tmp;
   Record record;
-  record.root = twtest::U16(tmp.path());
-  MakeTree(record.root);
-  cWWMaker maker;
-  ASSERT_TRUE(Windows(maker));
-  ASSERT_TRUE(record.shown.Create(nullptr, false, true));
-  auto* form = new OwnerForm(&record);
   ChoosersDriver driver(&record);
-  driver.ownerForm = form;
-  std::thread drive([&] { driver.Run(); });
-  const int32_t code = maker.RunModalForm(u"Tarnwick choosers test", 420, 200, form, nullptr, false);
-  drive.join();
-  EXPECT_EQ(code, 42);
+  EXPECT_EQ(RunDriven(record, twtest::U16(tmp.path()), u"Tarnwick choosers test", driver), 42);
   EXPECT_EQ(record.fileCode, 1);
   EXPECT_EQ(twtest::Narrow(record.fileResult), twtest::Narrow(record.root + u"/docs/report.txt"));
   EXPECT_EQ(record.folderCode, 1);
@@ -436,18 +445,8 @@ TEST(ChoosersEndToEnd, ChoosersDrivenByKeysAndClicks) {
 TEST(ChoosersEndToEnd, EveryStandardDialog) {
   twtest::TempDir tmp;
   Record record;
-  record.root = twtest::U16(tmp.path());
-  MakeTree(record.root);
-  cWWMaker maker;
-  ASSERT_TRUE(Windows(maker));
-  ASSERT_TRUE(record.shown.Create(nullptr, false, true));
-  auto* form = new OwnerForm(&record);
   AllDialogsDriver driver(&record);
-  driver.ownerForm = form;
-  std::thread drive([&] { driver.Run(); });
-  const int32_t code = maker.RunModalForm(u"Tarnwick dialogs", 420, 200, form, nullptr, false);
-  drive.join();
-  EXPECT_EQ(code, 42);
+  EXPECT_EQ(RunDriven(record, twtest::U16(tmp.path()), u"Tarnwick dialogs", driver), 42);
   EXPECT_EQ(record.infoAnswer, 1) << "Enter closes the message box";
   EXPECT_EQ(record.progressAnswer, 3) << "Escape stops the job";
   EXPECT_FALSE(record.saveAnswer) << "Escape cancels the file chooser";
