@@ -118,8 +118,7 @@ class OwnerForm : public cCustomForm {
 public:
   explicit OwnerForm(Record* r) : record_(r) {}
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
-    record_->owner = ::GetParent(host);
+    record_->owner = ::GetParent(twtest::HostWindowOf(this));
     record_->uiThread = GetCurrentThreadId();
     record_->shown.Set();
     return true;

@@ -138,8 +138,7 @@ public:
     tree.SelectItem(projects, false);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
-    record_->dialog = ::GetParent(host);
+    record_->dialog = ::GetParent(twtest::HostWindowOf(this));
     record_->uiThread = GetCurrentThreadId();
     record_->shown.Set();
     return true;

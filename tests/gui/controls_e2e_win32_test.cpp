@@ -139,7 +139,7 @@ public:
     bar.SetRange(50);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    HWND host = twtest::HostWindowOf(this);
     record_->host = host;
     record_->dialog = ::GetParent(host);
     record_->shown.Set();

@@ -91,7 +91,7 @@ public:
     GetClientPanel()->PlaceChild(&faulty, 20, 84, 120, 24);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    HWND host = twtest::HostWindowOf(this);
     record_->host = host;
     record_->dialog = ::GetParent(host);
     SetFocusTo(&boxA);
@@ -177,10 +177,7 @@ public:
 
   void Run() {
     // However this ends, the dialog must end too, or the test would hang.
-    struct sCloser {
-      Record* r;
-      ~sCloser() { twtest::CloseDialogAtLast(r->dialog); }
-    } closer{record_};
+    twtest::cDialogCloser closer(record_->dialog);
     ASSERT_TRUE(twtest::WaitShown(record_->shown)) << "OnShown never ran";
     Steer();
   }

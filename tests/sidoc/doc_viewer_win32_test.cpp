@@ -82,7 +82,7 @@ public:
     viewer.SetDocument(root_);
   }
   bool OnShown() override {
-    record_->host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    record_->host = twtest::HostWindowOf(this);
     record_->dialog = ::GetParent(record_->host);
     SetFocusTo(&viewer);
     record_->shown.Set();
@@ -113,10 +113,7 @@ public:
   bool UiEventually(std::function<bool()> check) { return twtest::UiEventually(form_, check); }
 
   void Run() {
-    struct sCloser {
-      Record* r;
-      ~sCloser() { twtest::CloseDialogAtLast(r->dialog); }
-    } closer{record_};
+    twtest::cDialogCloser closer(record_->dialog);
     ASSERT_TRUE(twtest::WaitShown(record_->shown)) << "OnShown never ran";
     Steer();
   }

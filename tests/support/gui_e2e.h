@@ -51,6 +51,9 @@ std::vector<HWND> ThreadWindows(DWORD thread);
 // WaitTitled polls for it.
 HWND FindTitled(DWORD thread, const char16_t* title);
 HWND WaitTitled(DWORD thread, const char16_t* title, int rounds = kPatienceRounds);
+// The window that hosts a shown form's elements; its parent is the dialog
+// frame. UI thread only.
+HWND HostWindowOf(cChildElement* form);
 // The element window inside a dialog frame (keys go there), or the dialog.
 HWND HostOf(HWND dialog);
 // The element that a dialog frame hosts, or null. UI thread only.
@@ -85,6 +88,17 @@ bool SaveScreenshot(HWND window, const char* file, size_t colours, int rounds = 
 bool WaitShown(cEvent& shown);
 // Gives dialog 5 s to close by itself, then closes it.
 void CloseDialogAtLast(HWND dialog);
+// CloseDialogAtLast at the end of its scope, for the dialog named by then.
+class cDialogCloser {
+public:
+  explicit cDialogCloser(const std::atomic<HWND>& dialog) : dialog_(dialog) {}
+  ~cDialogCloser() { CloseDialogAtLast(dialog_); }
+  cDialogCloser(const cDialogCloser&) = delete;
+  cDialogCloser& operator=(const cDialogCloser&) = delete;
+
+private:
+  const std::atomic<HWND>& dialog_;
+};
 // For up to 60 s while owner is open: every second closes the UI thread's
 // other windows, and owner too once done holds.
 void CloseThreadWindowsAtLast(DWORD thread, HWND owner, const std::atomic<bool>& done);

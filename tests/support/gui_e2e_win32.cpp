@@ -83,6 +83,8 @@ HWND WaitTitled(DWORD thread, const char16_t* title, int rounds) {
   return found;
 }
 
+HWND HostWindowOf(cChildElement* form) { return static_cast<HWND>(form->GetHost()->GetWindow()->GetHandle()); }
+
 HWND HostOf(HWND dialog) {
   HWND child = GetWindow(dialog, GW_CHILD);
   return child != nullptr ? child : dialog;
