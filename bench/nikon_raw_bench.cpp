@@ -29,14 +29,13 @@
 #include "picture/raw/pict_pef.h"
 #include "picture/raw/pict_srw.h"
 #include "picture/raw/raw_develop.h"
-#include "tests/picture/raw/camera_files.h"
-#include "tests/picture/raw/nef_files.h"
+#include "tests/picture/raw/large_raw_files.h"
 
 using twbench::Median;
 
 namespace {
 
-constexpr int kW = 6000, kH = 4000;
+constexpr int kW = large_raw::kW, kH = large_raw::kH;
 
 double ThreadSeconds() {
   timespec t{};
@@ -67,45 +66,15 @@ std::unique_ptr<cPictBase> Make() {
 
 std::vector<sFile>& Files() {
   static std::vector<sFile> files = [] {
-    using namespace rawtest;
     std::vector<sFile> f;
-    std::vector<uint16_t> frame;
-    {
-      sNefSpec s;
-      s.width = kW;
-      s.height = kH;
-      s.bits = 14;
-      s.coding = 103;
-      s.subIfds = 2;
-      s.thumbWidth = 160;
-      s.thumbHeight = 120;
-      s.previewJpeg = ReadSource("tests/picture/raw/data/nef_preview.jpg");
-      f.push_back({"NEF 6000x4000 14-bit lossless", MakeNef(s, frame), &Make<cPictNEF>, true, ""});
-    }
-    {
-      sArwSpec s;
-      s.width = kW;
-      s.height = kH;
-      s.coding = 2;
-      f.push_back({"ARW2 6000x4000", MakeArw(s, frame), &Make<cPictARW>, true,
-                   " (LibRaw keeps two more bits of each sample)"});
-    }
-    {
-      sSrwSpec s;
-      s.width = kW;
-      s.height = kH;
-      s.coding = 4;
-      f.push_back({"SRW 6000x4000 block coding", MakeSrw(s, frame), &Make<cPictSRW>, false,
-                   "LibRaw reads compression 32773 strips as packed samples"});
-    }
-    {
-      sPefSpec s;
-      s.width = kW;
-      s.height = kH;
-      s.compression = 65535;
-      f.push_back({"PEF 6000x4000 Huffman", MakePef(s, frame), &Make<cPictPEF>, true,
-                   " (LibRaw reads the maker-note table in another way: same work, other samples)"});
-    }
+    f.push_back({"NEF 6000x4000 14-bit lossless", large_raw::Nef(ReadSource("tests/picture/raw/data/nef_preview.jpg")),
+                 &Make<cPictNEF>, true, ""});
+    f.push_back({"ARW2 6000x4000", large_raw::Arw(), &Make<cPictARW>, true,
+                 " (LibRaw keeps two more bits of each sample)"});
+    f.push_back({"SRW 6000x4000 block coding", large_raw::Srw(), &Make<cPictSRW>, false,
+                 "LibRaw reads compression 32773 strips as packed samples"});
+    f.push_back({"PEF 6000x4000 Huffman", large_raw::Pef(), &Make<cPictPEF>, true,
+                 " (LibRaw reads the maker-note table in another way: same work, other samples)"});
     return f;
   }();
   return files;

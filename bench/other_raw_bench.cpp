@@ -28,20 +28,17 @@
 #include "picture/raw/raw_olympus.h"
 #include "picture/raw/raw_panasonic.h"
 #include "picture/raw/raw_phaseone.h"
-#include "tests/support/exif_jpeg.h"
-#include "tests/support/fuji_compressed_encoder.h"
+#include "tests/picture/raw/large_raw_files.h"
 #include "tests/support/iiq_encoder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/panasonic_encoder.h"
-#include "tests/support/raf_builder.h"
 
 using twbench::Median;
 
 namespace {
 
-// 24.4 megapixels: whole 768-column blocks and 6-row stripes for the Fujifilm
-// coding, whole 14-sample groups for the Panasonic one.
-constexpr int32_t kW = 6048, kH = 4032;
+constexpr int32_t kW = large_raw::kWideW, kH = large_raw::kWideH;
+using large_raw::Sensor;
 
 // CPU time of the whole process: LibRaw decodes Fujifilm compressed blocks
 // on OpenMP threads, whose time the calling thread's clock would miss.
@@ -49,22 +46,6 @@ double CpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
-
-// Sensor-like samples: smooth fields per colour with a little noise.
-std::vector<uint16_t> Sensor(int w, int h, int bits) {
-  std::vector<uint16_t> v(static_cast<size_t>(w) * h);
-  uint32_t x32 = 2463534242u;
-  const int top = (1 << bits) - 1;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      x32 ^= x32 << 13;
-      x32 ^= x32 >> 17;
-      x32 ^= x32 << 5;
-      int s = 600 + ((x / 7 + y / 5) % 900) + ((x & 1) ? 300 : 0) + ((y & 1) ? 150 : 0) + static_cast<int>(x32 % 17);
-      v[static_cast<size_t>(y) * w + x] = static_cast<uint16_t>(s > top ? top : s);
-    }
-  return v;
 }
 
 std::vector<uint8_t> ReadSource(const std::string& relative) {
@@ -84,13 +65,8 @@ const sData& Data() {
   static const sData d = [] {
     sData d;
     std::fprintf(stderr, "encoding the inputs...\n");
-    d.rafSection = fuji_encoder::cEncoder(14).Encode(Sensor(kW, kH, 14), kW, kH).bytes;
-    raf_builder::sRaf f;
-    f.model = "X-T3";
-    f.jpeg = exif_jpeg::WithCamera(ReadSource("tests/picture/raw/data/preview_1536x1024.jpg"), "FUJIFILM", "X-T3");
-    f.records = {raf_builder::Size(0x100, kH, kW), raf_builder::Size(0x121, kH, kW)};
-    f.section = raf_builder::Section(true, {{0xF001, kW}, {0xF002, kH}, {0xF003, 14}}, d.rafSection, true);
-    d.raf = raf_builder::Build(f);
+    d.rafSection = large_raw::RafSection();
+    d.raf = large_raw::Raf(d.rafSection, ReadSource("tests/picture/raw/data/preview_1536x1024.jpg"));
     d.rw2 = panasonic_encoder::Encode(Sensor(kW, kH, 12), kW, kH, false).bytes;
     olympus_encoder::Encode(Sensor(kW, kH, 12), kW, kH, d.orf);
     const auto iiq = Sensor(kW, kH, 14);

@@ -38,6 +38,7 @@ struct sOrf {
   bool preview = true;
   bool exifLoop = false;
   std::string make;  // tag 271 when not empty, as cameras write it
+  std::vector<uint16_t> samples;  // empty: generated
 };
 
 struct sBuilt {
@@ -118,7 +119,7 @@ inline sBuilt Build(const sOrf& f) {
   }
   const bool be = f.bigEndian;
   const int bits = f.kind == kPack16 ? 16 : 12;
-  const auto samples = Samples(f.width, f.height, bits, 11);
+  const auto samples = f.samples.empty() ? Samples(f.width, f.height, bits, 11) : f.samples;
   const bool interlace = bits == 12 && f.photometric == 2 && f.kind != kCoded;
   // Stored row order: even rows first when interlaced.
   std::vector<int32_t> order;
