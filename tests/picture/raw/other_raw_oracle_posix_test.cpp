@@ -577,8 +577,9 @@ TEST(MrwOracle, LayoutsAgainstDcrawAndLibRaw) {
 // negative sums stored as 0). Other listed disagreements, where this decoder
 // keeps its rules (the raw image is the entry whose image type is not 2,
 // wherever it stands): with the preview's
-// entry first, dcraw takes the preview's size for the raw image, finds no
-// raw image and refuses the file; a raw image of another format (35) gives
+// entry first, or with a preview entry after it giving a larger size, dcraw
+// takes the preview's size for the raw image, finds no raw image and
+// refuses the file; a raw image of another format (35) gives
 // dcraw no raw image either, while this decoder loads the largest preview;
 // LibRaw refuses all of these files.
 TEST(X3fOracle, FramesAgainstDcrawAndLibRaw) {
@@ -651,6 +652,7 @@ TEST(X3fOracle, FramesAgainstDcrawAndLibRaw) {
     sSection raw;
     std::vector<uint16_t> rgb;  // empty: the preview loads
     bool previewFirst = false;
+    uint32_t previewWidth = 48, previewHeight = 32;  // the preview's image header
   };
   std::vector<sCase> cases;
   uint32_t seed = 5;
@@ -665,10 +667,16 @@ TEST(X3fOracle, FramesAgainstDcrawAndLibRaw) {
   sCase first{"format 30, preview first", "SIGMA SD10", {}, {}, true};
   first.raw = format30(seed++, first.rgb);
   cases.push_back(first);
+  // A preview whose header gives a larger size than the raw image's.
+  sCase larger{"format 30, larger preview last", "SIGMA SD10", {}, {}, false, 80, 40};
+  larger.raw = format30(seed++, larger.rgb);
+  cases.push_back(larger);
   cases.push_back({"format 35", "SIGMA SD10", sSection{3, 35, w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 6, 0)}, {}});
   for (const auto& c : cases) {
     const std::string name = std::string(c.name) + " " + c.model;
-    const auto bytes = x3f_builder::Build(c.previewFirst ? std::vector<sSection>{preview, c.raw} : std::vector<sSection>{c.raw, preview},
+    sSection p = preview;
+    p.columns = c.previewWidth, p.rows = c.previewHeight;
+    const auto bytes = x3f_builder::Build(c.previewFirst ? std::vector<sSection>{p, c.raw} : std::vector<sSection>{c.raw, p},
                                           32, {{"CAMMANUF", "SIGMA"}, {"CAMMODEL", c.model}});
     twtest::DumpRawFixture("x3f", "oracle " + name, bytes);
     cFrameCatcher catcher;
@@ -695,9 +703,9 @@ TEST(X3fOracle, FramesAgainstDcrawAndLibRaw) {
     EXPECT_EQ(catcher.frame.samples, c.rgb) << name;
     int32_t dw = 0, dh = 0;
     ASSERT_TRUE(DcrawSize(file, "Full size:", dw, dh)) << name;
-    if (c.previewFirst) {
-      EXPECT_EQ(dw, 48) << name;
-      EXPECT_EQ(dh, 32) << name;
+    if (c.previewFirst || c.previewWidth > static_cast<uint32_t>(w)) {
+      EXPECT_EQ(dw, static_cast<int32_t>(c.previewWidth)) << name;
+      EXPECT_EQ(dh, static_cast<int32_t>(c.previewHeight)) << name;
       EXPECT_NE(info.find("Number of raw images: 0"), std::string::npos) << name;
       EXPECT_FALSE(read) << name;
       continue;
