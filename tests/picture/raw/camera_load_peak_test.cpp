@@ -62,7 +62,8 @@ std::vector<sCase> Cases() {
       {"NEF", [] { return Nef(Source("tests/picture/raw/data/nef_preview.jpg")); }, &Make<cPictNEF>, kW, kH, kW,
        kH, true},
       {"ARW", [] { return Arw(); }, &Make<cPictARW>, kW, kH, kW, kH, false},
-      // The model's borders crop the SRW and the RAF.
+      // The SRW loses the default borders of its model, the RAF the X-T3's
+      // (6048 x 4032 samples, a picture of 5917 x 4026).
       {"SRW", [] { return Srw(); }, &Make<cPictSRW>, kW, kH, kW - 10, kH - 20, false},
       {"PEF", [] { return Pef(); }, &Make<cPictPEF>, kW, kH, kW, kH, false},
       {"RAF",
