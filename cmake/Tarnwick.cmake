@@ -20,7 +20,7 @@ if(TW_WINDOWS)
   # Every Windows program of the build that ctest (or a custom command) starts
   # runs under the build's private Wine prefix, of the flavour's architecture:
   # set once, before any target.
-  set(CMAKE_CROSSCOMPILING_EMULATOR env TW_WINEARCH=${TW_FLAVOUR} ${TW_ROOT}/scripts/wine.sh)
+  set(CMAKE_CROSSCOMPILING_EMULATOR env TW_WINEARCH=${TW_FLAVOUR} ${TW_ROOT}/scripts/wine-test.sh)
 elseif(TW_FLAVOUR STREQUAL "native")
   add_compile_options(-O1 -g -fno-omit-frame-pointer
                       -fsanitize=address,undefined -fno-sanitize-recover=all)

@@ -15,56 +15,54 @@ uint32_t Le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// Matrices that the tables name. Only these four come with their
-// coefficients; every other key takes the matrix an unknown model of its id
-// would get (kOldest above 0x80000000, the identity below).
+// The unknown-model matrices: the oldest camera's above 0x80000000, the
+// compact cameras' for the ids listed below, the identity for the rest.
 constexpr double kOldest[9] = {1.917578,  -0.957236, 0.039658,  -0.054073, 1.265895,
                                -0.211822, 0.102728,  -0.541266, 1.438539};
-constexpr double kFullFrame3[9] = {1.964399,  -1.11971, 0.155311, -0.241156, 1.673722,
-                                   -0.432566, 0.013887, -0.54982, 1.535933};
-constexpr double kFirstDigital[9] = {1.550388,  -0.633976, 0.083589, -0.115432, 1.645695,
-                                     -0.530264, 0.068474,  -0.49518, 1.426706};
-constexpr double kFourColour[9] = {-1.71971, 2.361807, -2.722312, 0.68266, -0.562744,
-                                   0.196526, 0.168274, 0.855459,  1.175146};
 constexpr double kCompactFallback[9] = {-2.268888, 2.888262,  -2.687824, 0.851138, -0.661897,
                                         0.147596,  -0.091639, 1.10168,   1.257355};
 constexpr double kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
+// Every key's matrix, derived from the camera's published XYZ-to-camera
+// coefficients by scripts/gen_canon_matrices.py; a key missing here takes
+// the unknown-model matrix of its id.
+struct sMatrixRow {
+  uint32_t id;
+  double matrix[9];
+};
+constexpr sMatrixRow kMatrixRows[] = {
+#include "picture/raw/raw_canon_matrices.inc"
+};
+
+const double* DerivedMatrix(uint32_t id) {
+  for (const sMatrixRow& row : kMatrixRows)
+    if (row.id == id) return row.matrix;
+  return nullptr;
+}
+
 struct sColorRow {
   uint32_t id;
   uint16_t white;
-  const double* matrix;  // null: the unknown-model matrix of the id
 };
 
 // Insertion order as fixed; black is 0 throughout.
 constexpr sColorRow kColorRows[] = {
-    {0x01140000, 0, kFirstDigital}, {0x01668000, 4000, nullptr},    {0x80000285, 15488, kFullFrame3},
-    {0x80000349, 0, kFullFrame3},   {0x80000218, 15600, nullptr},   {0x80000213, 3692, nullptr},
-    {0x80000382, 11000, nullptr},   {0x80000401, 11000, nullptr},   {0x80000302, 15490, nullptr},
-    {0x80000406, 15490, nullptr},   {0x80000250, 13584, nullptr},   {0x80000289, 13584, nullptr},
-    {0x80000325, 15490, nullptr},   {0x80000326, 13584, nullptr},   {0x80000168, 4000, nullptr},
-    {0x80000346, 13645, nullptr},   {0x80000393, 13645, nullptr},   {0x80000347, 13645, nullptr},
-    {0x80000175, 4095, nullptr},    {0x80000234, 0, nullptr},       {0x80000190, 16224, nullptr},
-    {0x80000261, 15763, nullptr},   {0x80000287, 12279, nullptr},   {0x80000170, 4000, nullptr},
-    {0x80000189, 4095, nullptr},    {0x80000236, 3726, nullptr},    {0x80000176, 14605, nullptr},
-    {0x80000252, 10947, nullptr},   {0x80000270, 15831, nullptr},   {0x80000286, 13584, nullptr},
-    {0x80000301, 13645, nullptr},   {0x80000254, 3651, nullptr},    {0x80000288, 13584, nullptr},
-    {0x80000327, 13584, nullptr},   {0x80000328, 13584, nullptr},   {0x80000404, 13584, nullptr},
-    {0x80000422, 13584, nullptr},   {0x80000432, 13584, nullptr},   {0x80000331, 0, nullptr},
-    {0x80000215, 15280, nullptr},   {0x80000188, 3712, nullptr},    {0x80000281, 15280, nullptr},
-    {0x80000169, 15280, nullptr},   {0x80000232, 3712, nullptr},    {0x80000174, 3712, nullptr},
-    {0x80000001, 3616, kOldest},    {0x80000167, 13150, nullptr},   {0x80000269, 15438, nullptr},
-    {0x80000350, 15438, nullptr},   {0x80000408, 15438, nullptr},   {0x80000405, 15438, nullptr},
-    {0x80000417, 15438, nullptr},   {0x02490000, 0, nullptr},       {0x02700000, 0, nullptr},
-    {0x02920000, 0, nullptr},       {0x03330000, 0, nullptr},       {0x03080000, 0, nullptr},
-    {0x04040000, 0, kFourColour},   {0x01100000, 0, nullptr},       {0x01190000, 0, nullptr},
-    {0x01290000, 0, nullptr},       {0x01400000, 0, nullptr},       {0x02230000, 0, nullptr},
-    {0x01370000, 0, nullptr},       {0x03010000, 0, nullptr},       {0x01120000, 0, nullptr},
-    {0x01110000, 0, nullptr},       {0x01210000, 0, nullptr},       {0x01310000, 0, nullptr},
-    {0x01390000, 0, nullptr},       {0x01380000, 0, nullptr},       {0x02720000, 0, nullptr},
-    {0x02950000, 0, nullptr},       {0x03110000, 0, nullptr},       {0x03360000, 0, nullptr},
-    {0x02460000, 0, nullptr},       {0x03340000, 0, nullptr},       {0x01950000, 0, nullptr},
-    {0x02520000, 0, nullptr},       {0x03070000, 0, nullptr},
+    {0x01140000, 0},     {0x01668000, 4000},  {0x80000285, 15488}, {0x80000349, 0},     {0x80000218, 15600},
+    {0x80000213, 3692},  {0x80000382, 11000}, {0x80000401, 11000}, {0x80000302, 15490}, {0x80000406, 15490},
+    {0x80000250, 13584}, {0x80000289, 13584}, {0x80000325, 15490}, {0x80000326, 13584}, {0x80000168, 4000},
+    {0x80000346, 13645}, {0x80000393, 13645}, {0x80000347, 13645}, {0x80000175, 4095},  {0x80000234, 0},
+    {0x80000190, 16224}, {0x80000261, 15763}, {0x80000287, 12279}, {0x80000170, 4000},  {0x80000189, 4095},
+    {0x80000236, 3726},  {0x80000176, 14605}, {0x80000252, 10947}, {0x80000270, 15831}, {0x80000286, 13584},
+    {0x80000301, 13645}, {0x80000254, 3651},  {0x80000288, 13584}, {0x80000327, 13584}, {0x80000328, 13584},
+    {0x80000404, 13584}, {0x80000422, 13584}, {0x80000432, 13584}, {0x80000331, 0},     {0x80000215, 15280},
+    {0x80000188, 3712},  {0x80000281, 15280}, {0x80000169, 15280}, {0x80000232, 3712},  {0x80000174, 3712},
+    {0x80000001, 3616},  {0x80000167, 13150}, {0x80000269, 15438}, {0x80000350, 15438}, {0x80000408, 15438},
+    {0x80000405, 15438}, {0x80000417, 15438}, {0x02490000, 0},     {0x02700000, 0},     {0x02920000, 0},
+    {0x03330000, 0},     {0x03080000, 0},     {0x04040000, 0},     {0x01100000, 0},     {0x01190000, 0},
+    {0x01290000, 0},     {0x01400000, 0},     {0x02230000, 0},     {0x01370000, 0},     {0x03010000, 0},
+    {0x01120000, 0},     {0x01110000, 0},     {0x01210000, 0},     {0x01310000, 0},     {0x01390000, 0},
+    {0x01380000, 0},     {0x02720000, 0},     {0x02950000, 0},     {0x03110000, 0},     {0x03360000, 0},
+    {0x02460000, 0},     {0x03340000, 0},     {0x01950000, 0},     {0x02520000, 0},     {0x03070000, 0},
 };
 
 struct sBorderRow {
@@ -131,7 +129,8 @@ void InitCanonColorMatrices() {
     if (e == nullptr) continue;
     e->black = 0;
     e->white = row.white;
-    const double* m = row.matrix != nullptr ? row.matrix : (row.id > 0x80000000u ? kOldest : kIdentity);
+    const double* m = DerivedMatrix(row.id);
+    if (m == nullptr) m = row.id > 0x80000000u ? kOldest : kIdentity;
     std::memcpy(e->matrix, m, sizeof(e->matrix));
   }
   buildCount.fetch_add(1);

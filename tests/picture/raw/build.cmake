@@ -21,3 +21,12 @@ if(TW_WINDOWS)
   set_tests_properties(picture/raw/corpus_dumps PROPERTIES FIXTURES_REQUIRED wine)
 endif()
 set_tests_properties(picture/raw/corpus_dumps PROPERTIES ENVIRONMENT "${raw_env}" TIMEOUT 600)
+
+# The CR2 peak-memory test counts the heap through the benches' operator new:
+# in the Windows builds only, where the whole program is linked statically
+# (natively the sanitizers own operator new, and shared libraries allocate
+# with theirs; the native figure comes from bench_canon_raw).
+if(TW_WINDOWS)
+  target_sources(test_picture_raw_canon_load_peak PRIVATE ${TW_ROOT}/bench/heap_count.cpp)
+  target_compile_definitions(test_picture_raw_canon_load_peak PRIVATE TW_HEAP_COUNT=1)
+endif()

@@ -3,7 +3,10 @@
 // one-time build under many threads.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -243,8 +246,9 @@ TEST(CanonTables, ColourLookups) {
                              1.426706}},
       {0x04040000, true, 0, {-1.71971, 2.361807, -2.722312, 0.68266, -0.562744, 0.196526, 0.168274, 0.855459,
                              1.175146}},
-      {0x80000218, true, 15600, oldest},  // no coefficients: the unknown-model matrix of its id
-      {0x02490000, true, 0, identity},
+      // 80D: no coefficients of its own, so its group's (the EOS-1D X's).
+      {0x80000350, true, 15438, {1.94046, -1.116629, 0.17617, -0.213741, 1.643979, -0.430238, 0.021282, -0.521829,
+                                 1.500547}},
       {0x80000999, false, 3616, oldest},
       {0x01570000, false, 0, compact},
       {0x02390000, false, 0, compact},
@@ -260,6 +264,80 @@ TEST(CanonTables, ColourLookups) {
     EXPECT_EQ(white, c.white);
     ExpectMatrix(m, c.matrix);
   }
+}
+
+// Every key with its white level, in insertion order.
+constexpr struct {
+  uint32_t id;
+  uint16_t white;
+} kColourKeys[] = {
+    {0x01140000, 0},     {0x01668000, 4000},  {0x80000285, 15488}, {0x80000349, 0},     {0x80000218, 15600},
+    {0x80000213, 3692},  {0x80000382, 11000}, {0x80000401, 11000}, {0x80000302, 15490}, {0x80000406, 15490},
+    {0x80000250, 13584}, {0x80000289, 13584}, {0x80000325, 15490}, {0x80000326, 13584}, {0x80000168, 4000},
+    {0x80000346, 13645}, {0x80000393, 13645}, {0x80000347, 13645}, {0x80000175, 4095},  {0x80000234, 0},
+    {0x80000190, 16224}, {0x80000261, 15763}, {0x80000287, 12279}, {0x80000170, 4000},  {0x80000189, 4095},
+    {0x80000236, 3726},  {0x80000176, 14605}, {0x80000252, 10947}, {0x80000270, 15831}, {0x80000286, 13584},
+    {0x80000301, 13645}, {0x80000254, 3651},  {0x80000288, 13584}, {0x80000327, 13584}, {0x80000328, 13584},
+    {0x80000404, 13584}, {0x80000422, 13584}, {0x80000432, 13584}, {0x80000331, 0},     {0x80000215, 15280},
+    {0x80000188, 3712},  {0x80000281, 15280}, {0x80000169, 15280}, {0x80000232, 3712},  {0x80000174, 3712},
+    {0x80000001, 3616},  {0x80000167, 13150}, {0x80000269, 15438}, {0x80000350, 15438}, {0x80000408, 15438},
+    {0x80000405, 15438}, {0x80000417, 15438}, {0x02490000, 0},     {0x02700000, 0},     {0x02920000, 0},
+    {0x03330000, 0},     {0x03080000, 0},     {0x04040000, 0},     {0x01100000, 0},     {0x01190000, 0},
+    {0x01290000, 0},     {0x01400000, 0},     {0x02230000, 0},     {0x01370000, 0},     {0x03010000, 0},
+    {0x01120000, 0},     {0x01110000, 0},     {0x01210000, 0},     {0x01310000, 0},     {0x01390000, 0},
+    {0x01380000, 0},     {0x02720000, 0},     {0x02950000, 0},     {0x03110000, 0},     {0x03360000, 0},
+    {0x02460000, 0},     {0x03340000, 0},     {0x01950000, 0},     {0x02520000, 0},     {0x03070000, 0},
+};
+
+std::array<double, 9> MatrixOf(uint32_t id) {
+  std::array<double, 9> m{};
+  uint16_t black = 0, white = 0;
+  EXPECT_TRUE(LookupCanonColorMatrix(id, m.data(), black, white)) << std::hex << id;
+  return m;
+}
+
+TEST(CanonTables, EveryKeyWithItsWhiteAndADerivedMatrix) {
+  InitCanonColorMatrices();
+  const std::array<double, 9> identity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  for (const auto& k : kColourKeys) {
+    SCOPED_TRACE(testing::Message() << std::hex << k.id);
+    std::array<double, 9> m{};
+    uint16_t black = 99, white = 99;
+    ASSERT_TRUE(LookupCanonColorMatrix(k.id, m.data(), black, white));
+    EXPECT_EQ(black, 0);
+    EXPECT_EQ(white, k.white);
+    // A camera-to-output matrix maps grey to grey: each row sums to 1, except
+    // for the two four-colour cameras, whose fourth column is not kept.
+    const bool fourColour = k.id == 0x04040000 || k.id == 0x03010000;
+    for (int r = 0; r < 3; ++r) {
+      const double sum = m[3 * r] + m[3 * r + 1] + m[3 * r + 2];
+      if (fourColour)
+        EXPECT_GT(std::fabs(sum - 1.0), 0.1) << "row " << r;
+      else
+        EXPECT_NEAR(sum, 1.0, 4e-6) << "row " << r;  // three terms of six places
+    }
+    // Every key has coefficients, its own or its group's.
+    EXPECT_NE(m, identity);
+    if (k.id != 0x80000001) EXPECT_NE(m, MatrixOf(0x80000001));
+  }
+}
+
+TEST(CanonTables, SharingGroupsHoldOneMatrixAndThe80Keys59) {
+  InitCanonColorMatrices();
+  const std::vector<std::vector<uint32_t>> groups = {
+      {0x80000382, 0x80000401, 0x80000250, 0x80000289, 0x80000325, 0x80000326},
+      {0x80000288, 0x80000327, 0x80000328, 0x80000404, 0x80000422, 0x80000432},
+      {0x80000346, 0x80000393, 0x80000347, 0x80000301, 0x80000331},
+      {0x80000269, 0x80000350, 0x80000408, 0x80000405, 0x80000417},
+      {0x80000302, 0x80000406},
+      {0x80000168, 0x80000170},
+      {0x80000285, 0x80000349},
+  };
+  for (const auto& g : groups)
+    for (uint32_t id : g) EXPECT_EQ(MatrixOf(id), MatrixOf(g[0])) << std::hex << id << " against " << g[0];
+  std::set<std::array<double, 9>> distinct;
+  for (const auto& k : kColourKeys) distinct.insert(MatrixOf(k.id));
+  EXPECT_EQ(distinct.size(), 59u);
 }
 
 TEST(CanonTables, BorderLookups) {

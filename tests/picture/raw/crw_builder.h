@@ -3,6 +3,8 @@
 // data, with the knobs the decoder's faults need.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -118,6 +120,8 @@ struct sCrwSpec {
   tBytes jpeg;                                   // preview, may be empty
   int32_t imageInfoSize = 28;
   int32_t fillerSize = -1;                       // bytes before the coded data; -1: dataSkip
+  tBytes filler;                                 // their content when not empty (else zeros)
+  float pixelAspect = 0.0f;                      // image info bytes 8-11
 };
 
 // WB entry e holds the levels 100 + e, 200 + e, 300 + e, 400 + e.
@@ -144,13 +148,17 @@ inline tBytes CrwCamera(const sCrwSpec& s) {
   exif.Data(0x1031, Le16s({0, s.sensorWidth, s.sensorHeight, 0, 0, s.left, s.top}));
   exif.Inline(0x1834, s.modelId);
   exif.Data(0x1835, Le32s({s.tableIndex, 0, s.dataSkip, 0}));
-  tBytes info = Le32s({s.width, s.height, 0, 0, 0, 0, 0});
+  uint32_t aspect = 0;
+  std::memcpy(&aspect, &s.pixelAspect, 4);
+  tBytes info = Le32s({s.width, s.height, aspect, 0, 0, 0, 0});
   info.resize(static_cast<size_t>(s.imageInfoSize), 0);
   cHeap props;
   props.Data(0x080A, tBytes(s.makeModel.begin(), s.makeModel.end()));
   props.Data(0x1810, info);
   props.Data(0x300B, exif.Build());
   tBytes raw(s.fillerSize >= 0 ? static_cast<size_t>(s.fillerSize) : s.dataSkip, 0);
+  std::copy(s.filler.begin(), s.filler.begin() + static_cast<std::ptrdiff_t>(std::min(s.filler.size(), raw.size())),
+            raw.begin());
   raw.insert(raw.end(), s.raw.begin(), s.raw.end());
   cHeap root;
   root.Data(0x2005, raw);
