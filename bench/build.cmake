@@ -73,3 +73,13 @@ if(TARGET bench_picture_raw)
   target_include_directories(bench_picture_raw PRIVATE ${TW_ROOT})
   target_link_libraries(bench_picture_raw PRIVATE ${RAW_LIBRARY})
 endif()
+
+# The other camera raw benchmark (RAF, RW2, ORF, IIQ) measures against
+# LibRaw's unpack (libraw-dev) and builds its data with the tests' encoders.
+if(TARGET bench_other_raw)
+  find_library(OTHER_RAW_LIBRARY raw REQUIRED)
+  target_sources(bench_other_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_other_raw PRIVATE ${TW_ROOT})
+  target_compile_definitions(bench_other_raw PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+  target_link_libraries(bench_other_raw PRIVATE ${OTHER_RAW_LIBRARY})
+endif()

@@ -605,6 +605,11 @@ const char16_t* cChildElement::GetLangString(int32_t index) {
   return nullptr;
 }
 
+const char16_t* cChildElement::GetLangText(int32_t index) {
+  const char16_t* s = GetLangString(index);
+  return s != nullptr ? s : u"";
+}
+
 const char16_t* cChildElement::GetLangStringVia(cChildElement* other, int32_t index) {
   if (langSection_ != nullptr) return GetSectionText(langSection_, index);
   const char16_t* key = LangSectionKey();

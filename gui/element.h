@@ -281,6 +281,8 @@ public:
   // elements name no section and stops with null at an element that names
   // one without having it loaded.
   const char16_t* GetLangString(int32_t index);
+  // The same, or "" where there is no text: what labels and buttons show.
+  const char16_t* GetLangText(int32_t index);
   // For elements not in a tree yet: the own section, or other's walk, or the
   // own key looked up through other's window (and kept).
   const char16_t* GetLangStringVia(cChildElement* other, int32_t index);

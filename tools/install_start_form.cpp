@@ -25,11 +25,6 @@ constexpr uint32_t kStatusColour = 0x655654, kWhite = 0xFFFFFF;
 constexpr int32_t kHighestLanguage = 12;
 constexpr int32_t kTextTitle = 0, kTextStatus = 1;
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 }  // namespace
 
 // ---- Form -------------------------------------------------------------------
@@ -47,7 +42,7 @@ void cInstallInitUI::OnCreate() {
   cPanelChild* client = GetClientPanel();
   client->AddChild(&status_, 0, 0, 340, 16, 0);
   status_.SetColours(kStatusColour, kWhite, kWhite);
-  status_.SetLabelText(Text(this, kTextStatus), 0, false);
+  status_.SetLabelText(GetLangText(kTextStatus), 0, false);
   if (job_ == nullptr || !job_->Start()) EndModal(0);
 }
 
@@ -68,17 +63,17 @@ bool cInstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
         case tw::kStartDamaged:
         case tw::kStartFolderGone:
         case tw::kStartRecordDamaged:
-          ShowErrorMessage(this, Text(this, result <= tw::kStartDamaged ? result + 1 : result), nullptr);
+          ShowErrorMessage(this, GetLangText(result <= tw::kStartDamaged ? result + 1 : result), nullptr);
           break;
         case tw::kStartNewerInstalled:
         case tw::kStartNothingToDo:
-          ShowInfoMessage(this, Text(this, result), nullptr);
+          ShowInfoMessage(this, GetLangText(result), nullptr);
           break;
         case tw::kStartCancelled:
           break;
         default: {
           // 7 to 11: the text names the error path.
-          const char16_t* format = Text(this, result);
+          const char16_t* format = GetLangText(result);
           const char16_t* path = context_->errorPath.text != nullptr ? context_->errorPath.text : u"";
           const int32_t capacity = WideLength(format) + WideLength(path) + 1;
           _typebuf<char16_t> text(capacity);

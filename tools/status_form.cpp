@@ -20,17 +20,12 @@ void cStatusJobForm::DeleteJob() {
   job_ = nullptr;
 }
 
-const char16_t* cStatusJobForm::Text(int32_t index) {
-  const char16_t* s = GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 void cStatusJobForm::OnCreate() {
   cCustomForm::OnCreate();
   cPanelChild* client = GetClientPanel();
   client->AddChild(&status_, 0, 0, 340, 16, 0);
   status_.SetColours(kStatusColour, kWhite, kWhite);
-  status_.SetLabelText(Text(kTextStatus), 0, false);
+  status_.SetLabelText(GetLangText(kTextStatus), 0, false);
   if (job_ == nullptr || !job_->Start()) EndModal(setup_.otherEndCode);
 }
 
@@ -44,8 +39,8 @@ bool cStatusJobForm::OnAction(cChildElement* sender, cChildAction* action) {
     for (int32_t i = 0; i < setup_.outcomeCount; ++i) {
       const sOutcome& o = setup_.outcomes[i];
       if (o.result != result) continue;
-      if (o.message == kInfoMessage) ShowInfoMessage(this, Text(o.text), nullptr);
-      if (o.message == kErrorMessage) ShowErrorMessage(this, Text(o.text), nullptr);
+      if (o.message == kInfoMessage) ShowInfoMessage(this, GetLangText(o.text), nullptr);
+      if (o.message == kErrorMessage) ShowErrorMessage(this, GetLangText(o.text), nullptr);
       endCode = o.endCode;
       break;
     }
@@ -54,7 +49,7 @@ bool cStatusJobForm::OnAction(cChildElement* sender, cChildAction* action) {
   }
   if (action->kind == setup_.confirmKind) {
     auto* confirm = static_cast<cConfirmAction*>(action);
-    *confirm->answer = AskQuestion(this, Text(confirm->index), nullptr) ? 1 : 0;
+    *confirm->answer = AskQuestion(this, GetLangText(confirm->index), nullptr) ? 1 : 0;
     return true;
   }
   if (action->kind == setup_.applyLanguageKind) {

@@ -86,8 +86,6 @@ protected:
   // Deletes the job, waiting for its thread (rule c).
   void DeleteJob();
   cStatusFormJob* GetJob() const { return job_; }
-  // Text index of the form's section, an empty text when it has none.
-  const char16_t* Text(int32_t index);
 
 private:
   cStaticElement status_;

@@ -107,7 +107,7 @@ bool cUninstallInitUI::OnAction(cChildElement* sender, cChildAction* action) {
         *ask->answer = 1;
         return true;
       }
-      const char16_t* format = Text(kTextFileInUse);
+      const char16_t* format = GetLangText(kTextFileInUse);
       const int32_t capacity = WideLength(format) + WideLength(ask->path.text) + 16;
       _typebuf<char16_t> text(capacity);
       FormatW(text.data, capacity, format, ask->path.text);

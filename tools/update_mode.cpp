@@ -50,11 +50,6 @@ enum : int32_t {
   kTextWriteFailed = 15,
 };
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 // A format with one text argument, in a buffer sized from both.
 void FormatOne(const char16_t* format, const char16_t* argument, _guardchar<char16_t>& out) {
   if (format == nullptr) format = u"";
@@ -118,7 +113,7 @@ void cWLMsgForm::OnCreate() {
   cCustomForm::OnCreate();
   GetClientPanel()->AddChild(&label_, 0, 0, 340, 16, 0);
   label_.SetColours(0x655654, kWhite, kWhite);
-  label_.SetLabelText(Text(this, 1), 0, false);
+  label_.SetLabelText(GetLangText(1), 0, false);
   PostKind(0);
 }
 
@@ -164,13 +159,13 @@ void cSoftUpdateInfoForm::OnCreate() {
   const char16_t* face = GetUIFaceName();
 
   _guardchar<char16_t> text;
-  FormatOne(Text(this, kTextNewVersion), info_->name.text, text);
+  FormatOne(GetLangText(kTextNewVersion), info_->name.text, text);
   client->PlaceChild(&title_, 10, 0, -21, 45);
   title_.SetFont(GetCachedFont(8, 20, face, false, false, false));
   title_.SetColours(0x734D32, kWhite, kWhite);
   title_.SetLabelText(text.text, 2, false);
 
-  FormatOne(Text(this, kTextWhatIsNew), info_->versionText.text, text);
+  FormatOne(GetLangText(kTextWhatIsNew), info_->versionText.text, text);
   client->PlaceChild(&notes_, 10, 50, -21, -151);
   notes_.SetColours(0xE4E0DC, kWhite, 0x734D32);
   notes_.SetTitleGap(10);
@@ -181,16 +176,16 @@ void cSoftUpdateInfoForm::OnCreate() {
   client->PlaceChild(&webLink_, 10, -91, -21, 20);
   webLink_.SetTextColour(0xC98C2F);
   webLink_.SetFont(linkFont);
-  webLink_.SetLabelText(Text(this, kTextWebPage), 0, false);
+  webLink_.SetLabelText(GetLangText(kTextWebPage), 0, false);
   client->PlaceChild(&downloadLink_, 10, -71, -21, 20);
   downloadLink_.SetTextColour(0xC98C2F);
   downloadLink_.SetFont(linkFont);
-  downloadLink_.SetLabelText(Text(this, kTextDownloadLink), 0, false);
+  downloadLink_.SetLabelText(GetLangText(kTextDownloadLink), 0, false);
 
   PlaceChild(&install_, -256, -33, 115, 25);
-  install_.SetText(Text(this, kTextInstall), -1, false);
+  install_.SetText(GetLangText(kTextInstall), -1, false);
   PlaceChild(&notNow_, -126, -33, 115, 25);
-  notNow_.SetText(Text(this, kTextNotNow), -1, false);
+  notNow_.SetText(GetLangText(kTextNotNow), -1, false);
 }
 
 bool cSoftUpdateInfoForm::OnAction(cChildElement* sender, cChildAction* action) {
@@ -237,14 +232,14 @@ bool cSoftUpdateInfoForm::OnOK() {
   request.result.Assign(name.text);
   if (cApplicationConfig* store = CurrentStore()) store->GetString(tw::kKeyInstallerTemp, request.initialFolder);
   request.filters.Allocate(1);
-  request.filters.data[0].description.Assign(Text(this, kTextFilterName));
+  request.filters.data[0].description.Assign(GetLangText(kTextFilterName));
   request.filters.data[0].patterns.Assign(u"*");
   request.filters.data[0].defaultExtension.Assign(u"");
-  if (!ShowFileSaveDialog(this, Text(this, kTextSaveTitle), &request) || request.result.IsEmpty()) return false;
+  if (!ShowFileSaveDialog(this, GetLangText(kTextSaveTitle), &request) || request.result.IsEmpty()) return false;
   _guardchar<char16_t> path;
   path.Assign(request.result.text);
   RememberFolder(path.text);
-  if (GetPathKind(path.text) != tw::kPathMissing && !AskWarningQuestion(this, Text(this, kTextOverwrite), nullptr))
+  if (GetPathKind(path.text) != tw::kPathMissing && !AskWarningQuestion(this, GetLangText(kTextOverwrite), nullptr))
     return false;
 
   // The bytes go to a side file; only a complete download replaces the
@@ -253,7 +248,7 @@ bool cSoftUpdateInfoForm::OnOK() {
   DownloadSidePath(path.text, side);
   cFileIO file;
   if (!file.Create(side.text, kFileRead | kFileWrite | kFileShareRead)) {
-    ShowErrorMessage(this, Text(this, kTextCannotCreate), nullptr);
+    ShowErrorMessage(this, GetLangText(kTextCannotCreate), nullptr);
     return false;
   }
   auto giveUp = [&] {
@@ -263,16 +258,16 @@ bool cSoftUpdateInfoForm::OnOK() {
   };
   for (bool first = true;; first = false) {
     if (!first && !(file.Seek(0) && file.SetSize(0))) {
-      ShowErrorMessage(this, Text(this, kTextWriteFailed), nullptr);
+      ShowErrorMessage(this, GetLangText(kTextWriteFailed), nullptr);
       return giveUp();
     }
     const int32_t code =
-        ShowProgressForm(this, new cUpdateDownloader(&file, info_->downloadUrl.text), Text(this, kTextProgressTitle));
+        ShowProgressForm(this, new cUpdateDownloader(&file, info_->downloadUrl.text), GetLangText(kTextProgressTitle));
     switch (code) {
       case tw::kDownloadComplete:
         file.Close();
         if (!ReplaceFileLong(side.text, path.text)) {
-          ShowErrorMessage(this, Text(this, kTextWriteFailed), nullptr);
+          ShowErrorMessage(this, GetLangText(kTextWriteFailed), nullptr);
           DeleteFileLong(side.text);
           return false;
         }
@@ -280,16 +275,16 @@ bool cSoftUpdateInfoForm::OnOK() {
         if (OpenOrRunFile(path.text))
           EndModal(1);
         else
-          ShowErrorMessage(this, Text(this, kTextCannotStart), nullptr);
+          ShowErrorMessage(this, GetLangText(kTextCannotStart), nullptr);
         return true;
       case tw::kDownloadIncomplete:
-        if (AskWarningQuestion(this, Text(this, kTextRetry), nullptr)) continue;
+        if (AskWarningQuestion(this, GetLangText(kTextRetry), nullptr)) continue;
         return giveUp();
       case tw::kDownloadServerError:
-        ShowErrorMessage(this, Text(this, kTextServerError), nullptr);
+        ShowErrorMessage(this, GetLangText(kTextServerError), nullptr);
         return giveUp();
       case tw::kDownloadWriteFailed:
-        ShowErrorMessage(this, Text(this, kTextWriteFailed), nullptr);
+        ShowErrorMessage(this, GetLangText(kTextWriteFailed), nullptr);
         return giveUp();
       default:
         return giveUp();

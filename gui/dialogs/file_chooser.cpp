@@ -7,8 +7,7 @@
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/strings.h"
-#include "gui/controls/popup.h"
-#include "gui/dialogs/message_box.h"
+#include "gui/dialogs/chooser_common.h"
 #include "gui/panel.h"
 #include "gui/picture.h"
 #include "gui/theme.h"
@@ -25,7 +24,6 @@ enum : int32_t {
 };
 enum : int32_t { kIconDrive = 0, kIconFolder = 1, kIconFile = 2, kIconOther = 3, kIconOffline = 4 };
 constexpr int32_t kMetricTopX = 4, kMetricTopY = 3, kMetricTopHeight = 5;
-constexpr int32_t kMetricBarHeight = 7, kMetricBarBottom = 8, kMetricBarRight = 9;
 constexpr int32_t kColourProgress = 27, kColourGround = 0;
 constexpr int32_t kHiddenGrey = 0x808080;
 
@@ -53,11 +51,6 @@ void FillStores() {
   NewFolderStore().Set(1, theme->GetPicture(78));
 }
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 std::u16string Cleaned(const char16_t* text) {
   std::u16string s = text != nullptr ? text : u"";
   s.push_back(0);
@@ -77,17 +70,6 @@ bool IsFolder(const std::u16string& path) { return GetPathKind(path.c_str()) == 
 bool IsFolderLike(int32_t kind) {
   return kind == sDirEntry::kFolder || kind == sDirEntry::kHome || kind == sDirEntry::kDrive ||
          kind == sDirEntry::kOfflineNetworkDrive;
-}
-
-// Places the bottom button row at the form's bottom right.
-void PlaceBottomBar(cChildElement* form, cToolBarChild* bar) {
-  cCITheme* theme = GetTheme();
-  const int32_t width = bar->GetButtonsWidth(), height = theme->GetMetric(kMetricBarHeight);
-  form->PlaceChild(bar, -theme->GetMetric(kMetricBarRight) - width,
-                   -theme->GetMetric(kMetricBarBottom) - 1 - height, width, height);
-  // Its buttons were laid out at the bar's earlier size; a bar without
-  // overflow does not lay them out again when it is resized.
-  bar->Relayout();
 }
 
 // Orders the list by a 64-bit key taken from the dialog's row of each cell,
@@ -201,25 +183,19 @@ void cNewFolderNameReqForm::OnCreate() {
   InitDefaults();
   cPanelChild* client = GetClientPanel();
   client->PlaceChild(&edit_, 5, 0, -11, 20);
-  edit_.SetHintText(Text(this, kTextCue));
+  edit_.SetHintText(GetLangText(kTextCue));
   if (result_ != nullptr && result_->text != nullptr) edit_.SetEditText(result_->text, -1);
   AddChild(&toolbar_, 0, 0, 1, 1, 0);
   toolbar_.SetTransparent(true);
   toolbar_.SetImages(0, &NewFolderStore());
-  toolbar_.SetButton(1, Text(this, kTextAccept), 0);
-  toolbar_.SetButton(2, Text(this, kTextCancel), 1);
+  toolbar_.SetButton(1, GetLangText(kTextAccept), 0);
+  toolbar_.SetButton(2, GetLangText(kTextCancel), 1);
   PlaceBottomBar(this, &toolbar_);
   client->RequestFocus(&edit_);
 }
 
 bool cNewFolderNameReqForm::OnAction(cChildElement* sender, cChildAction* action) {
-  if (sender == &toolbar_ && action != nullptr && action->kind == 7) {
-    if (static_cast<cToolBarChild::cTbButtonAction*>(action)->id == 1)
-      OnEnterKey();
-    else
-      OnEscapeKey();
-    return true;
-  }
+  if (sender == &toolbar_ && AnswerBarAction(this, action)) return true;
   return cCustomForm::OnAction(sender, action);
 }
 
@@ -281,9 +257,9 @@ void cFileChooseDialog::OnCreate() {
   PlaceChild(&topBar_, mx, theme->GetMetric(kMetricTopY), -2 * mx - 1, theme->GetMetric(kMetricTopHeight));
   topBar_.SetTransparent(true);
   topBar_.SetImages(0, &TopStore());
-  topBar_.SetButton(1, Text(this, kTextHome), 0);
-  topBar_.SetButton(2, Text(this, kTextPlaces), 1);
-  topBar_.SetButton(3, Text(this, kTextNewFolder), 2);
+  topBar_.SetButton(1, GetLangText(kTextHome), 0);
+  topBar_.SetButton(2, GetLangText(kTextPlaces), 1);
+  topBar_.SetButton(3, GetLangText(kTextNewFolder), 2);
 
   cPanelChild* client = GetClientPanel();
   client->PlaceChild(&navBar_, 0, 0, -1, cNavigationChild::kHeight);
@@ -291,10 +267,10 @@ void cFileChooseDialog::OnCreate() {
   navBar_.SetProgressColour(theme->GetColour(kColourProgress), false);
 
   client->PlaceChild(&list_, 0, 24, -1, -80);
-  list_.SetColumnTitle(kColumnName, Text(this, kTextName), 190, 0);
-  list_.SetColumnTitle(kColumnDate, Text(this, kTextDate), 120, 0);
-  list_.SetColumnTitle(kColumnType, Text(this, kTextType), 70, 0);
-  list_.SetColumnTitle(kColumnSize, Text(this, kTextSize), 80, 2);
+  list_.SetColumnTitle(kColumnName, GetLangText(kTextName), 190, 0);
+  list_.SetColumnTitle(kColumnDate, GetLangText(kTextDate), 120, 0);
+  list_.SetColumnTitle(kColumnType, GetLangText(kTextType), 70, 0);
+  list_.SetColumnTitle(kColumnSize, GetLangText(kTextSize), 80, 2);
   list_.SetImageLists(&ListStore(), nullptr, nullptr);
   list_.SetSelectionStyle(true, false);
   list_.SetSortProvider(kColumnName, new cListViewChild::cListViewNameSortProvider());
@@ -310,7 +286,7 @@ void cFileChooseDialog::OnCreate() {
 
   const uint32_t ground = theme->GetColour(kColourGround);
   client->PlaceChild(&nameLabel_, 0, -50, 80, 22);
-  nameLabel_.SetLabelText(Text(this, kTextFileName), 0, false);
+  nameLabel_.SetLabelText(GetLangText(kTextFileName), 0, false);
   nameLabel_.SetLabelBackground(ground);
   nameLabel_.SetFrameColour(ground);
   client->PlaceChild(&edit_, 80, -50, -280, 22);
@@ -331,7 +307,7 @@ void cFileChooseDialog::OnCreate() {
       }
     }
   if (first < 0) {
-    types_.SetItem(0, Text(this, kTextAllFiles), 0, -1);
+    types_.SetItem(0, GetLangText(kTextAllFiles), 0, -1);
     patterns_.Assign(u"*");
   }
   const int32_t wanted = request_ != nullptr ? request_->filterIndex : -1;
@@ -346,8 +322,8 @@ void cFileChooseDialog::OnCreate() {
   AddChild(&bottomBar_, 0, 0, 1, 1, 0);
   bottomBar_.SetTransparent(true);
   bottomBar_.SetImages(0, &BottomStore());
-  bottomBar_.SetButton(1, Text(this, kTextSave), 2);
-  bottomBar_.SetButton(2, Text(this, kTextCancel), 1);
+  bottomBar_.SetButton(1, GetLangText(kTextSave), 2);
+  bottomBar_.SetButton(2, GetLangText(kTextCancel), 1);
   PlaceBottomBar(this, &bottomBar_);
 
   StartNavigation();
@@ -422,21 +398,21 @@ void cFileChooseDialog::Fill(bool sort) {
       case sDirEntry::kFile:
         if (!patterns_.IsEmpty() && !MatchWildcardList(e.path.text, patterns_.text)) continue;
         icon = kIconFile;
-        typeText = Text(this, kTextFile);
+        typeText = GetLangText(kTextFile);
         FormatW(sizeText, 48, u"%lld KB", static_cast<long long>(e.size / 1024));
         break;
       case sDirEntry::kFolder:
       case sDirEntry::kHome:
         icon = kIconFolder;
-        typeText = Text(this, kTextFileFolder);
+        typeText = GetLangText(kTextFileFolder);
         break;
       case sDirEntry::kDrive:
         icon = kIconDrive;
-        typeText = Text(this, kTextFileSystem);
+        typeText = GetLangText(kTextFileSystem);
         break;
       case sDirEntry::kOfflineNetworkDrive:
         icon = kIconOffline;
-        typeText = Text(this, kTextFileSystem);
+        typeText = GetLangText(kTextFileSystem);
         break;
       default:
         break;
@@ -576,9 +552,9 @@ bool cFileChooseDialog::Accept() {
       FormatW(shown, 1024, u"%s (%s: %s)", request_->filters.data[index].description.text != nullptr
                                                ? request_->filters.data[index].description.text
                                                : u"",
-              Text(this, kTextFilter), text.c_str());
+              GetLangText(kTextFilter), text.c_str());
     else
-      FormatW(shown, 1024, u"%s (%s)", Text(this, kTextCustom), text.c_str());
+      FormatW(shown, 1024, u"%s (%s)", GetLangText(kTextCustom), text.c_str());
     types_.SetComboText(shown, -1);
     patterns_.Assign(text.c_str());
     if (HasListedFolder()) FillList(true);
@@ -601,26 +577,11 @@ void cFileChooseDialog::AskNewFolder() {
   if (!HasListedFolder() || Navigating()) return;
   _guardchar<char16_t> name;
   if (!AskNewFolderName(this, &name) || name.IsEmpty()) return;
-  std::u16string path = ListedFolder();
-  if (path.back() != u'/') path.push_back(u'/');
-  path += name.text;
-  switch (GetPathKind(path.c_str())) {
-    case tw::kPathFile:
-      ShowErrorMessage(this, Text(this, kTextFileExists), nullptr);
-      return;
-    case tw::kPathDirectory:
-      GoTo(path.c_str());
-      return;
-    case tw::kPathMissing:
-      if (CreateDirectoryLong(path.c_str()))
-        GoTo(path.c_str());
-      else
-        ShowErrorMessage(this, Text(this, kTextCannotCreate), nullptr);
-      return;
-    default:
-      ShowErrorMessage(this, Text(this, kTextSpecialExists), nullptr);
-      return;
-  }
+  // An existing folder of that name is simply entered.
+  bool existed = false;
+  const std::u16string path = MakeFolderIn(this, ListedFolder(), name.text,
+                                           {kTextFileExists, kTextCannotCreate, kTextSpecialExists}, &existed);
+  if (!path.empty()) GoTo(path.c_str());
 }
 
 bool cFileChooseDialog::OnAction(cChildElement* sender, cChildAction* action) {
@@ -670,20 +631,15 @@ bool cFileChooseDialog::OnAction(cChildElement* sender, cChildAction* action) {
         tPopupItems items;
         sPopupItem* entry = items.FindOrInsert(1);
         if (row == nullptr)
-          entry->text.Assign(Text(this, kTextNewFolder));
+          entry->text.Assign(GetLangText(kTextNewFolder));
         else if (row->kind == sDirEntry::kFile)
-          entry->text.Assign(Text(this, kTextSaveHere));
+          entry->text.Assign(GetLangText(kTextSaveHere));
         else if (IsFolderLike(row->kind))
-          entry->text.Assign(Text(this, kTextOpen));
+          entry->text.Assign(GetLangText(kTextOpen));
         else
           return true;
-        sPoint at{ctx->x, ctx->y};
-        list_.ClientToScreen(&at);
-        // A copy of the row: the popup runs a nested loop.
-        const int32_t chosen = ShowPopupList(this, items, at.x, at.y, 100, nullptr, -1, kPopupNoColour, kPopupNoColour,
-                                             kPopupNoColour, GetDefaultFont(),
-                                             sPopupColours());
-        if (chosen != 1) return true;
+        // The popup runs a nested loop: the row is looked up again after it.
+        if (ShowContextMenu(this, &list_, items, ctx->x, ctx->y) != 1) return true;
         if (row == nullptr)
           AskNewFolder();
         else if (listed_)
@@ -722,13 +678,7 @@ bool cFileChooseDialog::OnAction(cChildElement* sender, cChildAction* action) {
     }
     return true;
   }
-  if (sender == &bottomBar_ && action->kind == 7) {
-    if (static_cast<cToolBarChild::cTbButtonAction*>(action)->id == 1)
-      OnEnterKey();
-    else
-      OnEscapeKey();
-    return true;
-  }
+  if (sender == &bottomBar_ && AnswerBarAction(this, action)) return true;
   return cCustomForm::OnAction(sender, action);
 }
 

@@ -7,7 +7,7 @@
 #include "base/paths.h"
 #include "base/sorted_tree.h"
 #include "base/strings.h"
-#include "gui/controls/popup.h"
+#include "gui/dialogs/chooser_common.h"
 #include "gui/dialogs/file_chooser.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/panel.h"
@@ -21,13 +21,8 @@ enum : int32_t {
   kTextNewFolder = 5, kTextSelect = 6, kTextCancel = 7
 };
 constexpr int32_t kMetricTopX = 4, kMetricTopY = 3, kMetricTopHeight = 5;
-constexpr int32_t kMetricBarHeight = 7, kMetricBarBottom = 8, kMetricBarRight = 9;
+constexpr int32_t kMetricBarHeight = 7, kMetricBarBottom = 8;
 constexpr int32_t kPathCapacity = 32768;
-
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
 
 using tContent = cFolderChooseDialog::cTreeFoldersContentItem;
 
@@ -81,7 +76,7 @@ void cFolderChooseDialog::OnCreate() {
   PlaceChild(&topBar_, mx, theme->GetMetric(kMetricTopY), -2 * mx - 1, theme->GetMetric(kMetricTopHeight));
   topBar_.SetTransparent(true);
   topBar_.SetImages(0, &barStore_);
-  topBar_.SetButton(1, Text(this, kTextNewFolder), 0);
+  topBar_.SetButton(1, GetLangText(kTextNewFolder), 0);
 
   cPanelChild* client = GetClientPanel();
   client->PlaceChild(&tree_, 0, 0, -1, -29);
@@ -94,20 +89,19 @@ void cFolderChooseDialog::OnCreate() {
   AddChild(&bottomBar_, 0, 0, 1, 1, 0);
   bottomBar_.SetTransparent(true);
   bottomBar_.SetImages(0, &bottomStore_);
-  bottomBar_.SetButton(1, Text(this, kTextSelect), 0);
-  bottomBar_.SetButton(2, Text(this, kTextCancel), 1);
-  const int32_t width = bottomBar_.GetButtonsWidth(), height = theme->GetMetric(kMetricBarHeight);
-  const int32_t y = -theme->GetMetric(kMetricBarBottom) - 1 - height;
-  PlaceChild(&bottomBar_, -theme->GetMetric(kMetricBarRight) - width, y, width, height);
+  bottomBar_.SetButton(1, GetLangText(kTextSelect), 0);
+  bottomBar_.SetButton(2, GetLangText(kTextCancel), 1);
+  PlaceBottomBar(this, &bottomBar_);
+  // The New folder row on the same line, at the left.
   AddChild(&newBar_, 0, 0, 1, 1, 0);
   newBar_.SetTransparent(true);
   newBar_.SetButtonsFocusable(false);
   newBar_.SetImages(0, &barStore_);
-  newBar_.SetButton(1, Text(this, kTextNewFolder), 0);
-  PlaceChild(&newBar_, 10, y, newBar_.GetButtonsWidth(), height);
-  // Both were laid out while they were 1 x 1; a bar without overflow does
-  // not lay its buttons out again when it is resized.
-  bottomBar_.Relayout();
+  newBar_.SetButton(1, GetLangText(kTextNewFolder), 0);
+  const int32_t height = theme->GetMetric(kMetricBarHeight);
+  PlaceChild(&newBar_, 10, -theme->GetMetric(kMetricBarBottom) - 1 - height, newBar_.GetButtonsWidth(), height);
+  // It was laid out while it was 1 x 1; a bar without overflow does not lay
+  // its buttons out again when it is resized.
   newBar_.Relayout();
 
   // The start folder: an existing folder, or the folder of an existing file.
@@ -151,7 +145,7 @@ cFolderChooseDialog::cTreeFoldersContentItem* cFolderChooseDialog::AddNode(cTree
 }
 
 void cFolderChooseDialog::PopulateRoot() {
-  auto* root = AddNode(nullptr, kKindComputer, u"", Text(this, kTextComputer), nullptr);
+  auto* root = AddNode(nullptr, kKindComputer, u"", GetLangText(kTextComputer), nullptr);
   root->listed = 1;
   if (!root->listing.ReadPlaces()) return;
   const cDirListing& places = root->listing;
@@ -263,26 +257,14 @@ void cFolderChooseDialog::NewFolder() {
   if (result_ == nullptr || result_->IsEmpty() || current_ == nullptr) return;
   _guardchar<char16_t> name;
   if (!AskNewFolderName(this, &name) || name.IsEmpty()) return;
-  std::u16string path = result_->text;
-  if (path.back() != u'/') path.push_back(u'/');
-  path += name.text;
-  switch (GetPathKind(path.c_str())) {
-    case tw::kPathFile:
-      ShowErrorMessage(this, Text(this, kTextFileExists), nullptr);
-      return;
-    case tw::kPathDirectory:
-      ShowWarningMessage(this, Text(this, kTextFolderExists), nullptr);
-      return;
-    case tw::kPathMissing:
-      if (CreateDirectoryLong(path.c_str()))
-        SelectPath(path.c_str());
-      else
-        ShowErrorMessage(this, Text(this, kTextCannotCreate), nullptr);
-      return;
-    default:
-      ShowErrorMessage(this, Text(this, kTextSpecialExists), nullptr);
-      return;
-  }
+  bool existed = false;
+  const std::u16string path = MakeFolderIn(this, result_->text, name.text,
+                                           {kTextFileExists, kTextCannotCreate, kTextSpecialExists}, &existed);
+  if (path.empty()) return;
+  if (existed)
+    ShowWarningMessage(this, GetLangText(kTextFolderExists), nullptr);
+  else
+    SelectPath(path.c_str());
 }
 
 bool cFolderChooseDialog::OnEnterKey() {
@@ -326,24 +308,14 @@ bool cFolderChooseDialog::OnAction(cChildElement* sender, cChildAction* action) 
     tContent* node = ContentOf(ctx->item);
     if (node == nullptr || node->path.IsEmpty()) return true;
     tPopupItems items;
-    items.FindOrInsert(1)->text.Assign(Text(this, kTextNewFolder));
-    sPoint at{ctx->x, ctx->y};
-    tree_.ClientToScreen(&at);
-    const int32_t chosen = ShowPopupList(this, items, at.x, at.y, 100, nullptr, -1, kPopupNoColour, kPopupNoColour,
-                                         kPopupNoColour, GetDefaultFont(), sPopupColours());
-    if (chosen == 1) {
+    items.FindOrInsert(1)->text.Assign(GetLangText(kTextNewFolder));
+    if (ShowContextMenu(this, &tree_, items, ctx->x, ctx->y) == 1) {
       TakeNode(node);
       NewFolder();
     }
     return true;
   }
-  if (sender == &bottomBar_ && action->kind == 7) {
-    if (static_cast<cToolBarChild::cTbButtonAction*>(action)->id == 1)
-      OnEnterKey();
-    else
-      OnEscapeKey();
-    return true;
-  }
+  if (sender == &bottomBar_ && AnswerBarAction(this, action)) return true;
   return cCustomForm::OnAction(sender, action);
 }
 

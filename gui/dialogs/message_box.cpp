@@ -21,11 +21,6 @@ constexpr int32_t kLeftMargin = 5;
 
 cImageStore& Store() { return tw::SharedImageStore(tw::eSharedStore::kMessageBox); }
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 }  // namespace
 
 cMessageForm::cStrTokenItem::~cStrTokenItem() {
@@ -122,10 +117,10 @@ void cMessageForm::OnCreate() {
   buttonBar_.SetTransparent(true);
   buttonBar_.SetImages(0, &Store());
   if (buttonKind_ == kMessageTwoButtons) {
-    buttonBar_.SetButton(1, Text(this, kTextYes), 0);
-    buttonBar_.SetButton(2, Text(this, kTextNo), 1);
+    buttonBar_.SetButton(1, GetLangText(kTextYes), 0);
+    buttonBar_.SetButton(2, GetLangText(kTextNo), 1);
   } else {
-    buttonBar_.SetButton(1, Text(this, kTextOk), 0);
+    buttonBar_.SetButton(1, GetLangText(kTextOk), 0);
   }
   // It keeps its own size, its bottom-right corner a fixed distance from the
   // form's.

@@ -16,11 +16,6 @@ constexpr uint32_t kUpdateEveryMs = 500;
 
 cImageStore& Store() { return tw::SharedImageStore(tw::eSharedStore::kProgressForm); }
 
-const char16_t* Text(cChildElement* element, int32_t index) {
-  const char16_t* s = element->GetLangString(index);
-  return s != nullptr ? s : u"";
-}
-
 }  // namespace
 
 cStdBasicProgressForm::~cStdBasicProgressForm() { cJob::Stop(kStopTimeoutMs); }
@@ -49,7 +44,7 @@ void cStdBasicProgressForm::OnCreate() {
   bar_.AddChild(&buttonBar_, 0, 0, 1, 1, 0);
   buttonBar_.SetTransparent(true);
   buttonBar_.SetImages(0, &Store());
-  buttonBar_.SetButton(1, Text(this, kTextStop), 1);
+  buttonBar_.SetButton(1, GetLangText(kTextStop), 1);
   // At the bar's right end with its own width, one pixel in.
   const int32_t a = buttonBar_.GetButtonsWidth();
   bar_.PlaceChild(&buttonBar_, -(a + 1) - 1, 0, a, 18);
@@ -60,12 +55,12 @@ void cStdBasicProgressForm::OnCreate() {
   const uint32_t ground = GetTheme()->GetColour(0);
   status_.SetLabelBackground(ground);
   status_.SetFrameColour(ground);
-  status_.SetLabelText(Text(this, kTextStarting), 0, false);
-  stageName_.store(Text(this, kTextOperation));
+  status_.SetLabelText(GetLangText(kTextStarting), 0, false);
+  stageName_.store(GetLangText(kTextOperation));
   // The job's thread formats with these, so it never walks the tree.
-  estimateFormat_ = Text(this, kTextEstimate);
-  elapsedFormat_ = Text(this, kTextElapsed);
-  operationText_ = Text(this, kTextOperation);
+  estimateFormat_ = GetLangText(kTextEstimate);
+  elapsedFormat_ = GetLangText(kTextElapsed);
+  operationText_ = GetLangText(kTextOperation);
   startTime_.store(TickMs());
   lastUpdate_.store(0);
   cJob::Start();

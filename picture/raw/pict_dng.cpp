@@ -315,12 +315,7 @@ bool cPictDNG::GetImageInfo(cFileIOTarget* stream, int32_t index, int32_t& width
       if (index >= mainSubIfds_.count) return false;
       if (!WalkSub(stream, mainSubIfds_.data[index], true) || !IsPageSupported()) return false;
     }
-    cPictPropInt* w = FindIntProp(18);
-    cPictPropInt* h = FindIntProp(19);
-    if (w == nullptr || h == nullptr) return false;
-    width = w->value & ~3;
-    height = h->value;
-    return true;
+    return PageSensorSize(width, height);
   });
 }
 
@@ -346,55 +341,14 @@ bool cPictDNG::LoadImageInner(cFileIOTarget* stream, int32_t index) {
 bool cPictDNG::DecodeSensorPage(cFileIOTarget* stream) {
   BeforeSensor();
   if (samplesPerPixel_ == 1 && cfaPattern_.Present() && sampleFormat_ <= 1) return DecodeCfa(stream);
-  cPictPropInt* cp = FindIntProp(20);
-  cPictPropInt* wp = FindIntProp(18);
-  if (stripByteCounts_.count == 1 && rowsPerStrip_ != 0 && cp != nullptr && cp->value == 1 && wp != nullptr) {
-    // One uncompressed strip is read as large as its rows need.
-    const int64_t s = planar_ == 2 ? 1 : samplesPerPixel_;
-    const int64_t need = (static_cast<int64_t>(wp->value) * bitsPerSample_ * s + 7) / 8 * rowsPerStrip_;
-    if (need > stripByteCounts_.data[0] && need <= 0xFFFFFFFF) stripByteCounts_.data[0] = static_cast<uint32_t>(need);
-  }
-  bool ok;
-  try {
-    ok = stripOffsets_.count > 0 ? DecodeStrips(stream) : DecodeTiles(stream);
-  } catch (...) {
-    ok = false;
-  }
-  EndCanvasOutput();
-  return ok;
+  return DecodeWidenedPage(stream);
 }
 
 bool cPictDNG::DecodeCfa(cFileIOTarget* stream) {
-  cPictPropInt* wp = FindIntProp(18);
-  cPictPropInt* hp = FindIntProp(19);
-  cPictPropInt* cp = FindIntProp(20);
-  if (wp == nullptr || hp == nullptr) return false;
   sRawSensorLayout L;
-  L.width = wp->value;
-  L.height = hp->value;
-  L.bits = bitsPerSample_;
-  L.compression = cp != nullptr ? cp->value : 1;
-  L.bigEndian = IsBigEndian();
-  L.eightBitShifted = true;
   _typebuf<uint32_t> counts;
-  const bool strips = stripOffsets_.count > 0;
-  const _typebuf<uint32_t>& offsets = strips ? stripOffsets_ : tileOffsets_;
-  const _typebuf<uint32_t>& given = strips ? stripByteCounts_ : tileByteCounts_;
-  counts.Reallocate(given.count);
-  if (given.count > 0) std::memcpy(counts.data, given.data, static_cast<size_t>(given.count) * 4);
-  if (strips && counts.count == 1 && rowsPerStrip_ != 0 && L.compression == 1) {
-    const int64_t need = (static_cast<int64_t>(L.width) * L.bits + 7) / 8 * rowsPerStrip_;
-    if (need > counts.data[0] && need <= 0xFFFFFFFF) counts.data[0] = static_cast<uint32_t>(need);
-  }
-  L.offsets = offsets.data;
-  L.blockCount = offsets.count;
-  L.byteCounts = counts.data;
-  L.byteCountCount = counts.count;
-  L.rowsPerStrip = rowsPerStrip_;
-  if (!strips) {
-    L.tileWidth = tileWidth_;
-    L.tileLength = tileLength_;
-  }
+  if (!PageSensorLayout(L, counts, true)) return false;
+  L.eightBitShifted = true;
   _typebuf<uint16_t> raster;
   int32_t rw = 0;
   if (!SensorReader().Read(stream, L, raster, rw)) return false;
@@ -470,14 +424,7 @@ bool cPictDNG::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_
       return FitRawPreview(page, destination, maxW, maxH);
     }
     if (!WalkSub(stream, mainSubIfds_.data[sub], false) || !IsPageSupported()) return false;
-    bool ok;
-    try {
-      ok = stripOffsets_.count > 0 ? DecodeStrips(stream) : DecodeTiles(stream);
-    } catch (...) {
-      ok = false;
-    }
-    EndCanvasOutput();
-    return ok && FitRawPreview(*this, destination, maxW, maxH);
+    return DecodePage(stream) && FitRawPreview(*this, destination, maxW, maxH);
   });
 }
 

@@ -21,12 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "picture/pict_tiff.h"
 #include "picture/raw/raw_cfa.h"
 #include "picture/raw/raw_develop.h"
-#include "picture/raw/raw_sensor.h"
+#include "picture/raw/raw_sensor_page.h"
 
-class cPictDNG : public cPictTIFF {
+class cPictDNG : public cPictRawTIFFPage {
 public:
   cPictDNG() = default;
   ~cPictDNG() override = default;

@@ -179,31 +179,12 @@ bool cPictMOS::LoadInner(cFileIOTarget* stream) {
   cFileIOSubRange window(stream, start, size - start);
   if (!OpenFile(&window, false)) return false;
   if (samplesPerPixel_ != 1 || pattern_.count != 4) return false;
-  cPictPropInt* wp = FindIntProp(18);
-  cPictPropInt* hp = FindIntProp(19);
-  cPictPropInt* cp = FindIntProp(20);
-  if (wp == nullptr || hp == nullptr) return false;
   sRawSensorLayout L;
-  L.width = wp->value;
-  L.height = hp->value;
-  L.bits = bitsPerSample_;
-  L.compression = cp != nullptr ? cp->value : 1;
-  L.bigEndian = IsBigEndian();
+  _typebuf<uint32_t> counts;
+  if (!PageSensorLayout(L, counts, false)) return false;
   L.eightBitShifted = false;
   L.fieldOrder = rowsData_ & 1;
   L.idsByOffset = true;
-  const bool strips = stripOffsets_.count > 0;
-  const _typebuf<uint32_t>& offsets = strips ? stripOffsets_ : tileOffsets_;
-  const _typebuf<uint32_t>& counts = strips ? stripByteCounts_ : tileByteCounts_;
-  L.offsets = offsets.data;
-  L.blockCount = offsets.count;
-  L.byteCounts = counts.data;
-  L.byteCountCount = counts.count;
-  L.rowsPerStrip = rowsPerStrip_;
-  if (!strips) {
-    L.tileWidth = tileWidth_;
-    L.tileLength = tileLength_;
-  }
   _typebuf<uint16_t> raster;
   int32_t rw = 0;
   if (!reader_.Read(&window, L, raster, rw)) return false;

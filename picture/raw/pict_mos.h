@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "picture/pict_jpeg.h"
-#include "picture/pict_tiff.h"
 #include "picture/raw/raw_cfa.h"
-#include "picture/raw/raw_sensor.h"
+#include "picture/raw/raw_sensor_page.h"
 
-class cPictMOS : public cPictTIFF {
+class cPictMOS : public cPictRawTIFFPage {
 public:
   static constexpr int32_t kMaxRecordDepth = 8;
   // Where the TIFF starts inside a ZIP archive's first entry.

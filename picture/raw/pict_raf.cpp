@@ -273,9 +273,13 @@ bool cPictRAF::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
       w = static_cast<int64_t>((imageWidth_ / 2) * kSqrt2);
       h = static_cast<int64_t>(imageHeight_ * kSqrt2);
     }
+    w -= static_cast<int64_t>(borders_.right) + borders_.left;
+    h -= static_cast<int64_t>(borders_.bottom) + borders_.top;
+    // A turned size past a signed 32-bit count cannot be a picture's.
+    if (w > INT32_MAX || h > INT32_MAX || w < INT32_MIN || h < INT32_MIN) return false;
     if (info != nullptr) {
-      info->width = static_cast<int32_t>(w - borders_.right - borders_.left);
-      info->height = static_cast<int32_t>(h - borders_.bottom - borders_.top);
+      info->width = static_cast<int32_t>(w);
+      info->height = static_cast<int32_t>(h);
       info->hasPreview = header_.jpegOffset != 0 && header_.jpegLength != 0;
     }
     return true;
@@ -346,7 +350,7 @@ bool cPictRAF::DevelopSuperCcd(cFileIOTarget* stream, const uint16_t* raw, int32
   sSuperCcdFrame f;
   if (!SuperCcdFrame(imageWidth_, imageHeight_, f)) return false;
   int64_t frameCount = 0;
-  if (!pict_area::CheckedArea(f.width, f.height, 1, frameCount)) return false;
+  if (!SuperCcdFrameFits(f, frameCount)) return false;
   int32_t u = 0, v = 0;
   if (!SuperCcdOutputSize(f, borders_.left, borders_.right, borders_.top, borders_.bottom, u, v)) return false;
   int64_t outCount = 0;
@@ -400,6 +404,15 @@ bool cPictRAF::Load(cFileIOTarget* stream) {
     params.demosaic = xtrans_ ? kRawDemosaicNeighbourMean : kRawDemosaicBayer;
     params.hasBorders = true;
     params.borders = borders_;
+    // ReadInfo announces the image size less the borders, while the samples
+    // fill the raw frame. The picture is the announced one: the raw frame's
+    // top-left image-size area, developed alone; an image size the frame
+    // cannot hold, or one the borders leave nothing of, fails.
+    if (imageWidth_ - borders_.left - borders_.right <= 0 || imageHeight_ - borders_.top - borders_.bottom <= 0 ||
+        imageWidth_ > width || imageHeight_ > rawHeight_)
+      return false;
+    params.borders.right += width - imageWidth_;
+    params.borders.bottom += rawHeight_ - imageHeight_;
     params.black = black_;
     params.red = mult_[0], params.green = mult_[1], params.blue = mult_[2];
     params.levelsFraction = 0.99;

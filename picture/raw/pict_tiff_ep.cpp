@@ -99,12 +99,7 @@ bool cPictTIFF_EP::GetImageInfo(cFileIOTarget* stream, int32_t index, int32_t& w
   if (index < 0) return false;
   return RawGuarded([&] {
     if (!WalkMain(stream) || !WalkSensor(stream, index)) return false;
-    cPictPropInt* w = FindIntProp(18);
-    cPictPropInt* h = FindIntProp(19);
-    if (w == nullptr || h == nullptr) return false;
-    width = w->value & ~3;
-    height = h->value;
-    return true;
+    return PageSensorSize(width, height);
   });
 }
 
@@ -113,55 +108,15 @@ bool cPictTIFF_EP::LoadImage(cFileIOTarget* stream, int32_t index) {
   return RawGuarded([&] {
     if (!WalkMain(stream) || !WalkSensor(stream, index)) return false;
     if (samplesPerPixel_ == 1 && cfaPattern_.Present() && sampleFormat_ <= 1) return DecodeCfa(stream);
-    cPictPropInt* cp = FindIntProp(20);
-    cPictPropInt* wp = FindIntProp(18);
-    if (stripByteCounts_.count == 1 && rowsPerStrip_ != 0 && cp != nullptr && cp->value == 1 && wp != nullptr) {
-      const int64_t s = planar_ == 2 ? 1 : samplesPerPixel_;
-      const int64_t need = (static_cast<int64_t>(wp->value) * bitsPerSample_ * s + 7) / 8 * rowsPerStrip_;
-      if (need > stripByteCounts_.data[0] && need <= 0xFFFFFFFF)
-        stripByteCounts_.data[0] = static_cast<uint32_t>(need);
-    }
-    bool ok;
-    try {
-      ok = stripOffsets_.count > 0 ? DecodeStrips(stream) : DecodeTiles(stream);
-    } catch (...) {
-      ok = false;
-    }
-    EndCanvasOutput();
-    return ok;
+    return DecodeWidenedPage(stream);
   });
 }
 
 bool cPictTIFF_EP::DecodeCfa(cFileIOTarget* stream) {
-  cPictPropInt* wp = FindIntProp(18);
-  cPictPropInt* hp = FindIntProp(19);
-  cPictPropInt* cp = FindIntProp(20);
-  if (wp == nullptr || hp == nullptr) return false;
   sRawSensorLayout L;
-  L.width = wp->value;
-  L.height = hp->value;
-  L.bits = bitsPerSample_;
-  L.compression = cp != nullptr ? cp->value : 1;
-  L.bigEndian = IsBigEndian();
+  _typebuf<uint32_t> counts;
+  if (!PageSensorLayout(L, counts, true)) return false;
   L.eightBitShifted = false;
-  const bool strips = stripOffsets_.count > 0;
-  const _typebuf<uint32_t>& offsets = strips ? stripOffsets_ : tileOffsets_;
-  const _typebuf<uint32_t>& given = strips ? stripByteCounts_ : tileByteCounts_;
-  _typebuf<uint32_t> counts(given.count);
-  if (given.count > 0) std::memcpy(counts.data, given.data, static_cast<size_t>(given.count) * 4);
-  if (strips && counts.count == 1 && rowsPerStrip_ != 0 && L.compression == 1) {
-    const int64_t need = (static_cast<int64_t>(L.width) * L.bits + 7) / 8 * rowsPerStrip_;
-    if (need > counts.data[0] && need <= 0xFFFFFFFF) counts.data[0] = static_cast<uint32_t>(need);
-  }
-  L.offsets = offsets.data;
-  L.blockCount = offsets.count;
-  L.byteCounts = counts.data;
-  L.byteCountCount = counts.count;
-  L.rowsPerStrip = rowsPerStrip_;
-  if (!strips) {
-    L.tileWidth = tileWidth_;
-    L.tileLength = tileLength_;
-  }
   _typebuf<uint16_t> raster;
   int32_t rw = 0;
   if (!reader_.Read(stream, L, raster, rw)) return false;

@@ -11,11 +11,10 @@
 
 #include <cstdint>
 
-#include "picture/pict_tiff.h"
 #include "picture/raw/raw_cfa.h"
-#include "picture/raw/raw_sensor.h"
+#include "picture/raw/raw_sensor_page.h"
 
-class cPictTIFF_EP : public cPictTIFF {
+class cPictTIFF_EP : public cPictRawTIFFPage {
 public:
   int32_t GetFormat() const override { return kPictFormatTIFF_EP; }
   bool ReadInfo(cFileIOTarget* stream, sPictInfo* info) override;

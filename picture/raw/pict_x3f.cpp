@@ -111,8 +111,14 @@ bool cPictX3F::Load(cFileIOTarget* stream) {
   return RawGuarded([&] {
     if (!ReadDirectory(stream)) return false;
     if (rawFormat_ != 5 && rawFormat_ != 30) {
+      // ReadInfo reported the preview's header size; a JPEG of another size
+      // would load as a picture other than the one announced, so it fails.
       const sX3fPreview* p = LargestPreview();
-      return p != nullptr && LoadJpeg(stream, *p, this);
+      if (p == nullptr || !LoadJpeg(stream, *p, this)) return false;
+      if (static_cast<uint32_t>(GetWidth()) == p->columns && static_cast<uint32_t>(GetHeight()) == p->rows) return true;
+      SetSize(0, 0);
+      ReleasePixels();
+      return false;
     }
     // Sizes the image header lets through but a picture cannot hold.
     int64_t count = 0;

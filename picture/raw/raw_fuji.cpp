@@ -1,6 +1,7 @@
 // See raw_fuji.h.
 #include "picture/raw/raw_fuji.h"
 
+#include "picture/pict_area.h"
 #include "picture/raw/raw_olympus.h"
 
 namespace {
@@ -59,6 +60,14 @@ bool SuperCcdFrame(int32_t imageWidth, int32_t imageHeight, sSuperCcdFrame& fram
   frame.h = imageHeight;
   frame.width = static_cast<int32_t>(w);
   frame.height = static_cast<int32_t>(w - 1);
+  return true;
+}
+
+bool SuperCcdFrameFits(const sSuperCcdFrame& frame, int64_t& count) {
+  int64_t samples = 0, pixels = 0;
+  if (!pict_area::CheckedArea(frame.width, frame.height, 4, samples)) return false;
+  if (!pict_area::CheckedArea(frame.width, frame.height, 1, pixels)) return false;
+  count = pixels;
   return true;
 }
 

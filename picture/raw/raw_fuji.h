@@ -32,6 +32,13 @@ struct sSuperCcdFrame {
 };
 bool SuperCcdFrame(int32_t imageWidth, int32_t imageHeight, sSuperCcdFrame& frame);
 
+// Whether the frame can be developed: it is developed whole into 64-bit
+// pixels beside the raw, turned and turned-back buffers, so its pixels count
+// four 16-bit samples each against the area cap (pict_area.h). A frame of
+// 100 megapixels would need about 1.5 GB at once, more than a 32-bit process
+// holds; W = 8192 is the widest that passes. count: the frame's pixels.
+bool SuperCcdFrameFits(const sSuperCcdFrame& frame, int64_t& count);
+
 // Places the raw rows (rawWidth x rawHeight) into rotated (frame.width x
 // frame.height, cleared by the caller). layout chooses the placement;
 // swapBytes exchanges the bytes of each sample (layout clear only).

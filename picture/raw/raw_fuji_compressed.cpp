@@ -55,35 +55,65 @@ struct sGrad {
 };
 
 // Most-significant-first bits over [start, start + allowed) of the data.
-// Past the end every read reports failure and delivers zero bits.
+// Past the end every read reports failure and delivers zero bits. Bits are
+// taken from a 64-bit cache, left-aligned, whose bits beyond the valid ones
+// are zero, so that runs of zeros and codes are read whole.
 class cFujiBits {
 public:
   cFujiBits(const uint8_t* data, size_t allowed) : data_(data), size_(allowed) {}
-  int32_t Bit() {
-    if (byte_ >= size_) {
-      dry_ = true;
-      return 0;
-    }
-    const int32_t b = data_[byte_] >> (7 - bit_) & 1;
-    if (++bit_ == 8) bit_ = 0, ++byte_;
-    return b;
-  }
+  // Zero bits before the next 1 bit (which is consumed); at the end of the
+  // data the count so far, with the failure set.
   int32_t ZeroBits() {
+    if (dry_) return 0;
     int32_t n = 0;
-    while (!dry_ && Bit() == 0 && !dry_) ++n;
-    return n;
+    for (;;) {
+      Refill();
+      if (have_ == 0) {
+        dry_ = true;
+        return n;
+      }
+      if (cache_ != 0) {
+        const int lz = __builtin_clzll(cache_);
+        Consume(lz + 1);
+        return n + lz;
+      }
+      n += have_;
+      Consume(have_);
+    }
   }
   bool Code(int32_t n, int32_t& value) {
     value = 0;
-    for (int32_t i = 0; i < n; ++i) value = value << 1 | Bit();
+    if (n <= 0) return !dry_;
+    Refill();
+    if (have_ >= n) {
+      value = static_cast<int32_t>(cache_ >> (64 - n));
+      Consume(n);
+    } else {
+      // The data ends inside the code: its missing bits are zeros.
+      if (have_ > 0) value = static_cast<int32_t>((cache_ >> (64 - have_)) << (n - have_));
+      Consume(have_);
+      dry_ = true;
+    }
     return !dry_;
   }
 
 private:
+  void Refill() {
+    while (have_ <= 56 && byte_ < size_) {
+      cache_ |= static_cast<uint64_t>(data_[byte_++]) << (56 - have_);
+      have_ += 8;
+    }
+  }
+  void Consume(int n) {
+    cache_ = n >= 64 ? 0 : cache_ << n;
+    have_ -= n;
+  }
+
   const uint8_t* data_;
   size_t size_;
   size_t byte_ = 0;
-  int bit_ = 0;
+  uint64_t cache_ = 0;
+  int have_ = 0;
   bool dry_ = false;
 };
 
@@ -101,7 +131,8 @@ public:
       for (auto& g : set) g = {p.maxDiff, 1};
   }
 
-  uint16_t& At(int32_t line, int32_t entry) { return lines_[static_cast<int32_t>(line * stride_) + entry]; }
+  // Lines and entries are the coding's own (at most lw + 1): no check.
+  uint16_t& At(int32_t line, int32_t entry) { return lines_.data[line * stride_ + static_cast<size_t>(entry)]; }
 
   bool Stripe() {
     int32_t errors = 0;

@@ -50,7 +50,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int32_t kBarrierKind = 29;
 constexpr int32_t kRunChoosersKind = 30;
 constexpr int32_t kRunAllKind = 31;
 constexpr char16_t kSaveTitle[] = u"Tarnwick save";
@@ -60,25 +59,7 @@ constexpr char16_t kProgressTitle[] = u"Tarnwick progress";
 // Up to 60 s for any one expected effect on a loaded machine.
 constexpr int kPatienceRounds = 3000;
 
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
-};
-
-bool RunBarrier(cChildElement::cChildAction* action) {
-  if (auto* b = dynamic_cast<Barrier*>(action)) {
-    b->Run();
-    return true;
-  }
-  return false;
-}
-
-// The dialogs with a slot that names them while they live, and the
-// barrier's way in.
+// The dialogs with a slot that names them while they live.
 class WatchedFileDialog : public cFileChooseDialog {
 public:
   WatchedFileDialog(sFileChooseRequest* r, std::atomic<WatchedFileDialog*>* slot)
@@ -88,10 +69,6 @@ public:
     cFileChooseDialog::OnCreate();
     slot_->store(this);
   }
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    return RunBarrier(action) || cFileChooseDialog::OnAction(sender, action);
-  }
-
 private:
   std::atomic<WatchedFileDialog*>* slot_;
 };
@@ -105,10 +82,6 @@ public:
     cFolderChooseDialog::OnCreate();
     slot_->store(this);
   }
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    return RunBarrier(action) || cFolderChooseDialog::OnAction(sender, action);
-  }
-
 private:
   std::atomic<WatchedFolderDialog*>* slot_;
 };
@@ -145,8 +118,7 @@ class OwnerForm : public cCustomForm {
 public:
   explicit OwnerForm(Record* r) : record_(r) {}
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
-    record_->owner = ::GetParent(host);
+    record_->owner = ::GetParent(twtest::HostWindowOf(this));
     record_->uiThread = GetCurrentThreadId();
     record_->shown.Set();
     return true;
@@ -157,7 +129,6 @@ public:
   }
   bool OnAction(cChildElement* sender, cChildAction* action) override {
     if (action == nullptr) return false;
-    if (RunBarrier(action)) return true;
     if (sender == this && action->kind == kRunChoosersKind) {
       RunChoosers();
       return true;
@@ -206,53 +177,12 @@ private:
   Record* record_;
 };
 
-bool Eventually(const std::function<bool()>& check) {
-  for (int i = 0; i < kPatienceRounds; ++i) {
-    if (check()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
+bool Eventually(const std::function<bool()>& check) { return twtest::Eventually(check, kPatienceRounds); }
 
-BOOL CALLBACK CollectVisible(HWND w, LPARAM list) {
-  if (IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
-}
+HWND WaitTitled(DWORD thread, const char16_t* title) { return twtest::WaitTitled(thread, title, kPatienceRounds); }
 
-std::vector<HWND> ThreadWindows(DWORD thread) {
-  std::vector<HWND> found;
-  EnumThreadWindows(thread, CollectVisible, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-HWND FindTitled(DWORD thread, const char16_t* title) {
-  for (HWND w : ThreadWindows(thread)) {
-    wchar_t text[128] = {};
-    GetWindowTextW(w, text, 127);
-    std::u16string have;
-    for (const wchar_t* p = text; *p != 0; ++p) have.push_back(static_cast<char16_t>(*p));
-    if (have == title) return w;
-  }
-  return nullptr;
-}
-
-HWND WaitTitled(DWORD thread, const char16_t* title) {
-  HWND found = nullptr;
-  Eventually([&] { return (found = FindTitled(thread, title)) != nullptr; });
-  return found;
-}
-
-// The element window inside a dialog frame: keys and the mouse go there.
-HWND HostOf(HWND dialog) {
-  HWND child = GetWindow(dialog, GW_CHILD);
-  return child != nullptr ? child : dialog;
-}
-
-void PostKey(HWND dialog, WPARAM key) {
-  HWND target = HostOf(dialog);
-  PostMessageW(target, WM_KEYDOWN, key, 1);
-  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-}
+using twtest::HostOf;
+using twtest::PostKey;
 
 // Letters only: each becomes its key, so the layout does not matter.
 void TypeLetters(HWND dialog, const char* letters) {
@@ -283,28 +213,17 @@ std::u16string Str(const char16_t* s) { return s != nullptr ? s : u""; }
 // Closes every window of the UI thread in the end, so the modal loops return.
 struct sCloser {
   Record* r;
-  ~sCloser() {
-    const DWORD thread = r->uiThread;
-    HWND owner = r->owner;
-    for (int i = 0; i < 3000 && owner != nullptr && IsWindow(owner) && thread != 0; ++i) {
-      if (i % 50 == 49) {
-        for (HWND w : ThreadWindows(thread))
-          if (w != owner) PostMessageW(w, WM_CLOSE, 0, 0);
-        if (r->done) PostMessageW(owner, WM_CLOSE, 0, 0);
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-  }
+  ~sCloser() { twtest::CloseThreadWindowsAtLast(r->uiThread, r->owner, r->done); }
 };
 
-// Reads through a barrier on the UI thread; false when the element is gone.
+// Runs work on the UI thread while the dialog lives; false when it is gone.
 template <class Dialog>
 bool OnUi(std::atomic<Dialog*>& slot, const std::function<void(Dialog*)>& work) {
   Dialog* d = slot.load();
   if (d == nullptr) return false;
-  return d->SendAction(new Barrier([&] {
+  return twtest::OnUi(d, [&] {
     if (Dialog* live = slot.load()) work(live);
-  }));
+  });
 }
 
 class ChoosersDriver {
@@ -421,7 +340,7 @@ public:
     PostKey(pick, VK_RETURN);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(pick); })) << "Enter chooses the folder";
     EXPECT_TRUE(Eventually([&] { return record_->done.load(); }));
-    ownerForm->SendAction(new Barrier([this] { ownerForm->EndModal(42); }));
+    twtest::OnUi(ownerForm, [this] { ownerForm->EndModal(42); });
   }
 
   OwnerForm* ownerForm = nullptr;
@@ -463,7 +382,7 @@ public:
       EXPECT_TRUE(Eventually([&] { return !IsWindow(w); })) << "closes: " << twtest::Narrow(s.title);
     }
     EXPECT_TRUE(Eventually([&] { return record_->done.load(); }));
-    ownerForm->SendAction(new Barrier([this] { ownerForm->EndModal(42); }));
+    twtest::OnUi(ownerForm, [this] { ownerForm->EndModal(42); });
   }
 
   OwnerForm* ownerForm = nullptr;
@@ -490,21 +409,30 @@ bool Windows(cWWMaker& maker) {
   return true;
 }
 
+// Runs the owner form with the driver steering it from another thread;
+// the owner's end code.
+template <class Driver>
+int32_t RunDriven(Record& record, const std::u16string& folder, const char16_t* title, Driver& driver) {
+  record.root = folder;
+  MakeTree(record.root);
+  cWWMaker maker;
+  if (!Windows(maker) || !record.shown.Create(nullptr, false, true)) {
+    ADD_FAILURE() << "no windows";
+    return -1;
+  }
+  auto* form = new OwnerForm(&record);
+  driver.ownerForm = form;
+  std::thread drive([&] { driver.Run(); });
+  const int32_t code = maker.RunModalForm(title, 420, 200, form, nullptr, false);
+  drive.join();
+  return code;
+}
+
 TEST(ChoosersEndToEnd, ChoosersDrivenByKeysAndClicks) {
   twtest::TempDir tmp;
   Record record;
-  record.root = twtest::U16(tmp.path());
-  MakeTree(record.root);
-  cWWMaker maker;
-  ASSERT_TRUE(Windows(maker));
-  ASSERT_TRUE(record.shown.Create(nullptr, false, true));
-  auto* form = new OwnerForm(&record);
   ChoosersDriver driver(&record);
-  driver.ownerForm = form;
-  std::thread drive([&] { driver.Run(); });
-  const int32_t code = maker.RunModalForm(u"Tarnwick choosers test", 420, 200, form, nullptr, false);
-  drive.join();
-  EXPECT_EQ(code, 42);
+  EXPECT_EQ(RunDriven(record, twtest::U16(tmp.path()), u"Tarnwick choosers test", driver), 42);
   EXPECT_EQ(record.fileCode, 1);
   EXPECT_EQ(twtest::Narrow(record.fileResult), twtest::Narrow(record.root + u"/docs/report.txt"));
   EXPECT_EQ(record.folderCode, 1);
@@ -516,18 +444,8 @@ TEST(ChoosersEndToEnd, ChoosersDrivenByKeysAndClicks) {
 TEST(ChoosersEndToEnd, EveryStandardDialog) {
   twtest::TempDir tmp;
   Record record;
-  record.root = twtest::U16(tmp.path());
-  MakeTree(record.root);
-  cWWMaker maker;
-  ASSERT_TRUE(Windows(maker));
-  ASSERT_TRUE(record.shown.Create(nullptr, false, true));
-  auto* form = new OwnerForm(&record);
   AllDialogsDriver driver(&record);
-  driver.ownerForm = form;
-  std::thread drive([&] { driver.Run(); });
-  const int32_t code = maker.RunModalForm(u"Tarnwick dialogs", 420, 200, form, nullptr, false);
-  drive.join();
-  EXPECT_EQ(code, 42);
+  EXPECT_EQ(RunDriven(record, twtest::U16(tmp.path()), u"Tarnwick dialogs", driver), 42);
   EXPECT_EQ(record.infoAnswer, 1) << "Enter closes the message box";
   EXPECT_EQ(record.progressAnswer, 3) << "Escape stops the job";
   EXPECT_FALSE(record.saveAnswer) << "Escape cancels the file chooser";

@@ -138,8 +138,7 @@ public:
     tree.SelectItem(projects, false);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
-    record_->dialog = ::GetParent(host);
+    record_->dialog = ::GetParent(twtest::HostWindowOf(this));
     record_->uiThread = GetCurrentThreadId();
     record_->shown.Set();
     return true;
@@ -166,13 +165,10 @@ private:
 // Up to 60 s for any one expected effect on a loaded machine.
 bool Eventually(const std::function<bool()>& check) { return twtest::Eventually(check, kPatienceRounds); }
 
-// The window's client area as a PNG in the build folder, once it shows
-// at least `colours` colours (it is painted); false when it never does.
+// The window's client area as a PNG in the build folder, once it is
+// painted.
 bool Screenshot(HWND window, const char* file, size_t colours) {
-  twtest::RgbImage image;
-  const bool painted = Eventually(
-      [&] { return twtest::CaptureClient(window, &image) && twtest::CountColours(image, colours) >= colours; });
-  return painted && twtest::WriteFile(file, twtest::EncodePng(image));
+  return twtest::SaveScreenshot(window, file, colours, kPatienceRounds);
 }
 
 class Driver {
@@ -186,18 +182,7 @@ public:
     // so the modal loops return.
     struct sCloser {
       Record* r;
-      ~sCloser() {
-        const DWORD thread = r->uiThread;
-        HWND owner = r->dialog;
-        for (int i = 0; i < 3000 && owner != nullptr && IsWindow(owner) && thread != 0; ++i) {
-          if (i % 50 == 49) {
-            for (HWND w : twtest::ThreadWindows(thread))
-              if (w != owner) PostMessageW(w, WM_CLOSE, 0, 0);
-            if (r->dialogsDone) PostMessageW(owner, WM_CLOSE, 0, 0);
-          }
-          std::this_thread::sleep_for(20ms);
-        }
-      }
+      ~sCloser() { twtest::CloseThreadWindowsAtLast(r->uiThread, r->dialog, r->dialogsDone); }
     } closer{record_};
     ASSERT_TRUE(Eventually([this] { return record_->shown.Poll(); })) << "OnShown never ran";
     const DWORD thread = record_->uiThread;

@@ -139,7 +139,7 @@ public:
     bar.SetRange(50);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    HWND host = twtest::HostWindowOf(this);
     record_->host = host;
     record_->dialog = ::GetParent(host);
     record_->shown.Set();
@@ -223,17 +223,10 @@ public:
           PressKey(VK_ESCAPE);
           std::this_thread::sleep_for(200ms);
         }
-        HWND d = r->dialog;
-        for (int i = 0; i < 250 && d != nullptr && IsWindow(d); ++i) std::this_thread::sleep_for(20ms);
-        if (d != nullptr && IsWindow(d)) PostMessageW(d, WM_CLOSE, 0, 0);
+        twtest::CloseDialogAtLast(r->dialog);
       }
     } closer{record_};
-    bool shown = false;
-    for (int i = 0; i < 1000 && !shown; ++i) {
-      shown = record_->shown.Poll();
-      if (!shown) std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(shown) << "OnShown never ran";
+    ASSERT_TRUE(twtest::WaitShown(record_->shown)) << "OnShown never ran";
     Steer();
   }
 

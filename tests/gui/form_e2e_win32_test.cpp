@@ -91,7 +91,7 @@ public:
     GetClientPanel()->PlaceChild(&faulty, 20, 84, 120, 24);
   }
   bool OnShown() override {
-    HWND host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    HWND host = twtest::HostWindowOf(this);
     record_->host = host;
     record_->dialog = ::GetParent(host);
     SetFocusTo(&boxA);
@@ -177,20 +177,8 @@ public:
 
   void Run() {
     // However this ends, the dialog must end too, or the test would hang.
-    struct sCloser {
-      Record* r;
-      ~sCloser() {
-        HWND d = r->dialog;
-        for (int i = 0; i < 250 && d != nullptr && IsWindow(d); ++i) std::this_thread::sleep_for(20ms);
-        if (d != nullptr && IsWindow(d)) PostMessageW(d, WM_CLOSE, 0, 0);
-      }
-    } closer{record_};
-    bool shown = false;
-    for (int i = 0; i < 1000 && !shown; ++i) {
-      shown = record_->shown.Poll();
-      if (!shown) std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(shown) << "OnShown never ran";
+    twtest::cDialogCloser closer(record_->dialog);
+    ASSERT_TRUE(twtest::WaitShown(record_->shown)) << "OnShown never ran";
     Steer();
   }
 

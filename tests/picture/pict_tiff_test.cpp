@@ -299,37 +299,25 @@ TEST(PictTiff, StripGeometry) {
 }
 
 TEST(PictTiff, UncompressedStripPastTheEndFails) {
-  sTiffImage im;
-  im.width = 4;
-  im.height = 2;
-  im.strips = {{1, 2, 3, 4, 5, 6, 7, 8}};
+  // A 4 x 2 grey page whose one strip of 8 bytes starts at offset.
+  auto build = [](uint32_t offset) {
+    cTiffBuilder b(false, false);
+    const int i0 = b.AddIfd();
+    b.AddLong(i0, 256, 4);
+    b.AddLong(i0, 257, 2);
+    b.AddShort(i0, 258, 8);
+    b.AddShort(i0, 259, 1);
+    b.AddShort(i0, 262, 1);
+    b.AddShort(i0, 277, 1);
+    b.AddLong(i0, 273, offset);
+    b.AddLong(i0, 279, 8);
+    return b.Build();
+  };
   // Built once to learn the file size, then again with the strip pointed
   // at the last 4 bytes: its 8 bytes run past the end.
-  cTiffBuilder b(false, false);
-  const int i0 = b.AddIfd();
-  b.AddLong(i0, 256, 4);
-  b.AddLong(i0, 257, 2);
-  b.AddShort(i0, 258, 8);
-  b.AddShort(i0, 259, 1);
-  b.AddShort(i0, 262, 1);
-  b.AddShort(i0, 277, 1);
-  b.AddLong(i0, 273, 0);
-  b.AddLong(i0, 279, 8);
-  auto h = b.Build();
-  // Patch the strip offset to 4 bytes before the end.
-  const uint32_t at = static_cast<uint32_t>(h.size() - 4);
+  const uint32_t at = static_cast<uint32_t>(build(0).size() - 4);
   cPictTIFF t;
-  cTiffBuilder c(false, false);
-  const int j0 = c.AddIfd();
-  c.AddLong(j0, 256, 4);
-  c.AddLong(j0, 257, 2);
-  c.AddShort(j0, 258, 8);
-  c.AddShort(j0, 259, 1);
-  c.AddShort(j0, 262, 1);
-  c.AddShort(j0, 277, 1);
-  c.AddLong(j0, 273, at);
-  c.AddLong(j0, 279, 8);
-  EXPECT_FALSE(LoadTiff(t, c.Build()));
+  EXPECT_FALSE(LoadTiff(t, build(at)));
 }
 
 // ---- One fixture per mended fault ----
@@ -530,40 +518,40 @@ TEST(PictTiffFaults, PhotoshopResourcesAreBigEndianInLittleEndianFiles) {
                                      static_cast<uint8_t>(size)};
   res.insert(res.end(), head.begin(), head.end());
   res.insert(res.end(), block.begin(), block.end());
-  for (bool be : {false, true}) {
-    cTiffBuilder b(be, false);
+  // A compressed size one byte off: ignored.
+  std::vector<uint8_t> off = res;
+  off[14 + 12 + 23] ^= 1;
+  struct sCase {
+    const char* what;
+    bool bigEndian;
+    uint16_t type;
+    const std::vector<uint8_t>& resources;
+    bool preview;
+  } const cases[] = {
+      {"little-endian file", false, 7, res, true},
+      {"big-endian file", true, 7, res, true},
+      {"size one byte off", false, 1, off, false},
+  };
+  for (const sCase& c : cases) {
+    cTiffBuilder b(c.bigEndian, false);
     const int i0 = b.AddIfd();
     sTiffImage im;
     im.strips = {{1}};
     AddTiffImage(b, i0, im);
-    b.AddBytes(i0, 34377, 7, res);
+    b.AddBytes(i0, 34377, c.type, c.resources);
     const auto f = b.Build();
     cBufWrapperIO io(f.data(), static_cast<uint32_t>(f.size()));
     cPictTIFF t;
     sPictInfo info;
-    ASSERT_TRUE(t.ReadInfo(&io, &info));
-    EXPECT_TRUE(info.hasPreview) << be;
+    ASSERT_TRUE(t.ReadInfo(&io, &info)) << c.what;
+    EXPECT_EQ(info.hasPreview, c.preview) << c.what;
+    if (!c.preview) continue;
     cPictDummy preview;
     int32_t w = 0, h = 0;
-    ASSERT_TRUE(t.LoadPreview(&io, &preview, w, h)) << be;
-    EXPECT_EQ(preview.GetWidth(), 8);
-    EXPECT_EQ(preview.Pixels32().data[0], 0xFF858585u);
+    ASSERT_TRUE(t.LoadPreview(&io, &preview, w, h)) << c.what;
+    EXPECT_EQ(preview.GetWidth(), 8) << c.what;
+    EXPECT_EQ(preview.Pixels32().data[0], 0xFF858585u) << c.what;
   }
-  // A compressed size one byte off: ignored.
-  std::vector<uint8_t> off = res;
-  off[14 + 12 + 23] ^= 1;
-  cTiffBuilder b(false, false);
-  const int i0 = b.AddIfd();
-  sTiffImage im;
-  im.strips = {{1}};
-  AddTiffImage(b, i0, im);
-  b.AddBytes(i0, 34377, 1, off);
-  const auto f = b.Build();
-  cBufWrapperIO io(f.data(), static_cast<uint32_t>(f.size()));
-  cPictTIFF t;
-  sPictInfo info;
-  ASSERT_TRUE(t.ReadInfo(&io, &info));
-  EXPECT_FALSE(info.hasPreview);
 }
 
 TEST(PictTiffFaults, RowsNeverReachedAreClear) {

@@ -26,6 +26,7 @@
 #include "tests/base/scoped_env.h"
 #include "tests/gui/png_file.h"
 #include "tests/sidoc/doc_bytes.h"
+#include "tests/support/gui_e2e.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -33,7 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace doctest;
 
-constexpr int32_t kBarrierKind = 9;
 constexpr uint32_t kLinkColour = 0xC03000;  // 0x00BBGGRR: a strong blue
 
 // 60 lines; line 1 and line 8 carry a link to the same address.
@@ -55,15 +55,6 @@ Bytes DocumentBytes() {
   d.strings = StringEntry("https://notes.example/release");
   return d.Build();
 }
-
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
-};
 
 class RecordingViewer : public cSiDocViewer {
 public:
@@ -91,7 +82,7 @@ public:
     viewer.SetDocument(root_);
   }
   bool OnShown() override {
-    record_->host = static_cast<HWND>(GetHost()->GetWindow()->GetHandle());
+    record_->host = twtest::HostWindowOf(this);
     record_->dialog = ::GetParent(record_->host);
     SetFocusTo(&viewer);
     record_->shown.Set();
@@ -101,13 +92,6 @@ public:
     EndModal(7);
     return true;
   }
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    if (auto* b = dynamic_cast<Barrier*>(action)) {
-      b->Run();
-      return true;
-    }
-    return cCustomForm::OnAction(sender, action);
-  }
   ~ViewerForm() override { GetClientPanel()->RemoveChild(&viewer); }
 
 private:
@@ -115,58 +99,22 @@ private:
   cSiDocBox* root_;
 };
 
-void PressKey(WORD key) {
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = key;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
-INPUT MouseAt(POINT p, DWORD flags) {
-  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = static_cast<LONG>(p.x * 65535LL / (w - 1));
-  in.mi.dy = static_cast<LONG>(p.y * 65535LL / (h - 1));
-  in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
-  return in;
-}
-
-// Up to 20 s for any one effect: a loaded machine can be slow to deliver
-// input; only a lost effect fails.
-constexpr int kPatienceRounds = 1000;
+// Up to 20 s for any one effect (twtest::kPatienceRounds): a loaded machine
+// can be slow to deliver input; only a lost effect fails.
+using twtest::ClickAt;
+using twtest::MoveTo;
+using twtest::PressKey;
 
 class Driver {
 public:
   Driver(ViewerForm* form, Record* record) : form_(form), record_(record) {}
 
-  bool OnUi(std::function<void()> work) { return form_->SendAction(new Barrier(std::move(work))); }
-  bool UiEventually(std::function<bool()> check) {
-    for (int i = 0; i < kPatienceRounds; ++i) {
-      bool ok = false;
-      if (!OnUi([&] { ok = check(); })) return false;
-      if (ok) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(form_, std::move(work)); }
+  bool UiEventually(std::function<bool()> check) { return twtest::UiEventually(form_, check); }
 
   void Run() {
-    struct sCloser {
-      Record* r;
-      ~sCloser() {
-        HWND d = r->dialog;
-        for (int i = 0; i < 250 && d != nullptr && IsWindow(d); ++i) std::this_thread::sleep_for(20ms);
-        if (d != nullptr && IsWindow(d)) PostMessageW(d, WM_CLOSE, 0, 0);
-      }
-    } closer{record_};
-    bool shown = false;
-    for (int i = 0; i < 1000 && !shown; ++i) {
-      shown = record_->shown.Poll();
-      if (!shown) std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(shown) << "OnShown never ran";
+    twtest::cDialogCloser closer(record_->dialog);
+    ASSERT_TRUE(twtest::WaitShown(record_->shown)) << "OnShown never ran";
     Steer();
   }
 
@@ -194,12 +142,10 @@ public:
     // click opens it.
     EXPECT_TRUE(UiEventually([&] {
       if (v.GetCursor() == 3) return true;
-      INPUT move = MouseAt(at, MOUSEEVENTF_MOVE);
-      SendInput(1, &move, sizeof(INPUT));
+      MoveTo(at);
       return false;
     })) << "hand cursor over the link";
-    INPUT click[2] = {MouseAt(at, MOUSEEVENTF_LEFTDOWN), MouseAt(at, MOUSEEVENTF_LEFTUP)};
-    SendInput(2, click, sizeof(INPUT));
+    ClickAt(at);
     EXPECT_TRUE(UiEventually([&] { return v.opened.size() == 1; })) << "the click opened the link";
     EXPECT_TRUE(OnUi([&] {
       ASSERT_EQ(v.opened.size(), 1u);
@@ -221,31 +167,14 @@ public:
   }
 
   void TakeScreenshot() {
-    HWND dialog = record_->dialog;
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    HDC dc = GetDC(dialog);
-    cWOffscreenCanvas shot;
-    cPicture picture;
-    const bool copied =
-        shot.BeginOffscreen(dc, client.right, client.bottom, 0, 0) && shot.CopyToPicture(&picture, nullptr);
-    ReleaseDC(dialog, dc);
-    ASSERT_TRUE(copied);
     twtest::RgbImage image;
-    image.width = picture.GetWidth();
-    image.height = picture.GetHeight();
+    ASSERT_TRUE(twtest::CaptureClient(record_->dialog, &image));
+    const uint32_t link = tw::ColourToPixel(kLinkColour) & 0xFFFFFF;
     int linkPixels = 0, textPixels = 0;
-    for (int32_t y = 0; y < image.height; ++y) {
-      const uint32_t* row = picture.GetPixels() + (image.height - 1 - y) * image.width;
-      for (int32_t x = 0; x < image.width; ++x) {
-        const uint32_t p = row[x] & 0xFFFFFF;
-        image.rgb.push_back(static_cast<uint8_t>(p >> 16));
-        image.rgb.push_back(static_cast<uint8_t>(p >> 8));
-        image.rgb.push_back(static_cast<uint8_t>(p));
-        if (p == (tw::ColourToPixel(kLinkColour) & 0xFFFFFF)) ++linkPixels;
-        if (p == 0) ++textPixels;
-      }
+    for (size_t i = 0; i + 2 < image.rgb.size(); i += 3) {
+      const uint32_t p = uint32_t{image.rgb[i]} << 16 | uint32_t{image.rgb[i + 1]} << 8 | image.rgb[i + 2];
+      if (p == link) ++linkPixels;
+      if (p == 0) ++textPixels;
     }
     EXPECT_GT(textPixels, 100) << "black text painted";
     EXPECT_GT(linkPixels, 10) << "the link's colour painted (line 8 stays in view)";

@@ -19,11 +19,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/sync.h"
 #include "gui/element.h"
 #include "tests/gui/png_file.h"
 
@@ -49,6 +51,9 @@ std::vector<HWND> ThreadWindows(DWORD thread);
 // WaitTitled polls for it.
 HWND FindTitled(DWORD thread, const char16_t* title);
 HWND WaitTitled(DWORD thread, const char16_t* title, int rounds = kPatienceRounds);
+// The window that hosts a shown form's elements; its parent is the dialog
+// frame. UI thread only.
+HWND HostWindowOf(cChildElement* form);
 // The element window inside a dialog frame (keys go there), or the dialog.
 HWND HostOf(HWND dialog);
 // The element that a dialog frame hosts, or null. UI thread only.
@@ -73,7 +78,30 @@ bool CaptureClient(HWND window, RgbImage* image);
 size_t CountColours(const RgbImage& image, size_t limit);
 // Writes window's client area as a PNG to file once it shows at least
 // `colours` colours (it is painted); false when it never does.
-bool SaveScreenshot(HWND window, const char* file, size_t colours);
+bool SaveScreenshot(HWND window, const char* file, size_t colours, int rounds = kPatienceRounds);
+
+// ---- Ending a driven test ----
+// A driver thread that fails a step leaves the UI thread in a modal loop;
+// these end it, so the test fails instead of hanging.
+
+// Polls the event the form sets in OnShown, for up to 10 s.
+bool WaitShown(cEvent& shown);
+// Gives dialog 5 s to close by itself, then closes it.
+void CloseDialogAtLast(HWND dialog);
+// CloseDialogAtLast at the end of its scope, for the dialog named by then.
+class cDialogCloser {
+public:
+  explicit cDialogCloser(const std::atomic<HWND>& dialog) : dialog_(dialog) {}
+  ~cDialogCloser() { CloseDialogAtLast(dialog_); }
+  cDialogCloser(const cDialogCloser&) = delete;
+  cDialogCloser& operator=(const cDialogCloser&) = delete;
+
+private:
+  const std::atomic<HWND>& dialog_;
+};
+// For up to 60 s while owner is open: every second closes the UI thread's
+// other windows, and owner too once done holds.
+void CloseThreadWindowsAtLast(DWORD thread, HWND owner, const std::atomic<bool>& done);
 
 // ---- Windows of another process (a program the test started) ----
 

@@ -83,6 +83,8 @@ HWND WaitTitled(DWORD thread, const char16_t* title, int rounds) {
   return found;
 }
 
+HWND HostWindowOf(cChildElement* form) { return static_cast<HWND>(form->GetHost()->GetWindow()->GetHandle()); }
+
 HWND HostOf(HWND dialog) {
   HWND child = GetWindow(dialog, GW_CHILD);
   return child != nullptr ? child : dialog;
@@ -176,10 +178,35 @@ size_t CountColours(const RgbImage& image, size_t limit) {
   return seen.size();
 }
 
-bool SaveScreenshot(HWND window, const char* file, size_t colours) {
+bool SaveScreenshot(HWND window, const char* file, size_t colours, int rounds) {
   RgbImage image;
-  const bool painted = Eventually([&] { return CaptureClient(window, &image) && CountColours(image, colours) >= colours; });
+  const bool painted =
+      Eventually([&] { return CaptureClient(window, &image) && CountColours(image, colours) >= colours; }, rounds);
   return painted && WriteFile(file, EncodePng(image));
+}
+
+bool WaitShown(cEvent& shown) {
+  for (int i = 0; i < 1000; ++i) {
+    if (shown.Poll()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+void CloseDialogAtLast(HWND dialog) {
+  for (int i = 0; i < 250 && dialog != nullptr && IsWindow(dialog); ++i) std::this_thread::sleep_for(20ms);
+  if (dialog != nullptr && IsWindow(dialog)) PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+void CloseThreadWindowsAtLast(DWORD thread, HWND owner, const std::atomic<bool>& done) {
+  for (int i = 0; i < 3000 && owner != nullptr && IsWindow(owner) && thread != 0; ++i) {
+    if (i % 50 == 49) {
+      for (HWND w : ThreadWindows(thread))
+        if (w != owner) PostMessageW(w, WM_CLOSE, 0, 0);
+      if (done) PostMessageW(owner, WM_CLOSE, 0, 0);
+    }
+    std::this_thread::sleep_for(20ms);
+  }
 }
 
 namespace {

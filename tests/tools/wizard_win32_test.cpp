@@ -55,16 +55,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kPatienceRounds = 6000;  // 20 ms each
-constexpr int32_t kBarrierKind = 90;
 const char16_t kTitle[] = u"Tarn App software installer";
 
-bool Eventually(const std::function<bool()>& check) {
-  for (int i = 0; i < kPatienceRounds; ++i) {
-    if (check()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return check();
-}
+bool Eventually(const std::function<bool()>& check) { return twtest::Eventually(check, kPatienceRounds) || check(); }
 
 // The installer job waits at one step (name and entry index) until the
 // driver lets it go.
@@ -88,38 +81,8 @@ void HoldAt(const char* step, int32_t index) {
   SetInstallerStepHook(HoldingHook);
 }
 
-class Barrier : public cChildElement::cSentChildAction {
-public:
-  explicit Barrier(std::function<void()> work) : cSentChildAction(kBarrierKind), work_(std::move(work)) {}
-  void Run() { work_(); }
-
-private:
-  std::function<void()> work_;
-};
-
-// The wizard with a way for the driver to run code on the UI thread.
-class cDrivenWizard : public cInstWizard {
-public:
-  using cInstWizard::cInstWizard;
-  bool OnAction(cChildElement* sender, cChildAction* action) override {
-    if (auto* b = dynamic_cast<Barrier*>(action)) {
-      b->Run();
-      return true;
-    }
-    return cInstWizard::OnAction(sender, action);
-  }
-};
-
-BOOL CALLBACK CollectVisible(HWND w, LPARAM list) {
-  if (IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
-}
-
-std::vector<HWND> ThreadWindows(DWORD thread) {
-  std::vector<HWND> found;
-  EnumThreadWindows(thread, CollectVisible, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
+using twtest::PostKey;
+using twtest::ThreadWindows;
 
 std::u16string TitleOf(HWND w) {
   wchar_t text[256] = {};
@@ -129,23 +92,8 @@ std::u16string TitleOf(HWND w) {
   return out;
 }
 
-HWND HostOf(HWND dialog) {
-  HWND child = GetWindow(dialog, GW_CHILD);
-  return child != nullptr ? child : dialog;
-}
-
-void PostKey(HWND dialog, WPARAM key) {
-  HWND target = HostOf(dialog);
-  PostMessageW(target, WM_KEYDOWN, key, 1);
-  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-}
-
-void PostClick(HWND dialog, int32_t x, int32_t y) {
-  HWND target = HostOf(dialog);
-  PostMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-  PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-  PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
+// A click at a client point of the dialog's element window.
+void PostClick(HWND dialog, int32_t x, int32_t y) { twtest::PostClick(twtest::HostOf(dialog), x, y); }
 
 void Put(tPkgStringTable& table, const char16_t* key, const std::u16string& value) {
   cPackedKey k;
@@ -229,7 +177,7 @@ protected:
   // Runs the wizard on this thread while drive runs on another with the
   // wizard's window; the window's end code.
   int32_t RunDriven(const std::function<void(HWND)>& drive) {
-    auto* wizard = new cDrivenWizard(context_.get());
+    auto* wizard = new cInstWizard(context_.get());
     wizard_ = wizard;
     const DWORD thread = GetCurrentThreadId();
     std::atomic<bool> done{false};
@@ -260,7 +208,7 @@ protected:
   }
 
   // Runs work on the UI thread and waits for it.
-  bool OnUi(std::function<void()> work) { return wizard_->SendAction(new Barrier(std::move(work))); }
+  bool OnUi(std::function<void()> work) { return twtest::OnUi(wizard_, std::move(work)); }
   int32_t Kind() {
     int32_t kind = -2;
     OnUi([&] { kind = wizard_->CurrentKind(); });

@@ -103,6 +103,30 @@ TEST(SuperCcd, FrameAndOutputSizes) {
   EXPECT_FALSE(SuperCcdFrame(1, 5, f));
 }
 
+TEST(SuperCcd, FramesThatFitTheAreaCap) {
+  // The frame develops into 64-bit pixels: four 16-bit samples each count
+  // against the 2^28 cap, so W = 8192 is the widest frame that develops and
+  // a 100-megapixel frame (W = 10000) is refused before any allocation.
+  struct {
+    int32_t imageWidth, imageHeight;
+    bool fits;
+    int64_t pixels;
+  } cases[] = {
+      {4256, 2848, true, int64_t{4976} * 4975},   // S5Pro-sized image
+      {8192, 4096, true, int64_t{8192} * 8191},   // W = 8192
+      {8194, 4096, false, 0},                     // W = 8193
+      {10000, 5000, false, 0},                    // W = 10000: 100 megapixels
+      {65534, 65535, false, 0},                   // the largest the records hold
+  };
+  for (const auto& c : cases) {
+    sSuperCcdFrame f;
+    ASSERT_TRUE(SuperCcdFrame(c.imageWidth, c.imageHeight, f));
+    int64_t count = -1;
+    EXPECT_EQ(SuperCcdFrameFits(f, count), c.fits) << c.imageWidth << "x" << c.imageHeight;
+    EXPECT_EQ(count, c.fits ? c.pixels : -1) << c.imageWidth << "x" << c.imageHeight;
+  }
+}
+
 TEST(SuperCcd, PlacementsFollowTheTurnedGrid) {
   // S = 3, H = 4: W = 7, frame 7 x 6. Raw rows hold more samples than
   // either placement takes, and more rows than fit: every write stays in.

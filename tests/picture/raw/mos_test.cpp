@@ -35,6 +35,26 @@ sMosFile BaseMos(bool be = true, const char* digits = "1000", const char* rotati
   return f;
 }
 
+// The 64 x 48 sensor as one lossless JPEG of two components.
+std::vector<uint8_t> SensorJpeg(const std::vector<uint16_t>& samples) {
+  sLjpegImage im;
+  im.width = 32;
+  im.height = 48;
+  im.components = 2;
+  im.samples = samples;
+  return EncodeLosslessJpeg(im);
+}
+
+// The main IFD's one strip becomes jpeg, compression 99.
+void UseJpegStrip(sMosFile& f, const std::vector<uint8_t>& jpeg) {
+  f.tiff.extraTags = [jpeg](cTiffBuilder& b, int ifd0, int) {
+    const int block = b.AddBlock(jpeg);
+    b.AddShort(ifd0, 259, 99);
+    b.AddBlockOffsets(ifd0, 273, {block});
+    b.AddBlockSizes(ifd0, 279, {block});
+  };
+}
+
 std::vector<uint8_t> PatternOf(const cPictMOS& m) {
   return std::vector<uint8_t>(m.Pattern().colours.data, m.Pattern().colours.data + m.Pattern().count);
 }
@@ -93,18 +113,7 @@ TEST(RawMos, LosslessJpegInFieldOrder) {
     f.tiff.sensor.compression = 1;
     const std::vector<uint16_t> stored =
         rows ? FieldOrder(jpegOrder.samples, 64, 48) : jpegOrder.samples;
-    sLjpegImage im;
-    im.width = 32;
-    im.height = 48;
-    im.components = 2;
-    im.samples = stored;
-    const std::vector<uint8_t> jpeg = EncodeLosslessJpeg(im);
-    f.tiff.extraTags = [jpeg](cTiffBuilder& b, int ifd0, int) {
-      const int block = b.AddBlock(jpeg);
-      b.AddShort(ifd0, 259, 99);
-      b.AddBlockOffsets(ifd0, 273, {block});
-      b.AddBlockSizes(ifd0, 279, {block});
-    };
+    UseJpegStrip(f, SensorJpeg(stored));
     const std::vector<uint8_t> bytes = MakeMos(f);
     cPictMOS m;
     cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -172,19 +181,9 @@ TEST(RawMos, RecordsThatRefuse) {
 
 TEST(RawMos, CorruptLosslessStripFailsTheLoad) {
   sMosFile f = BaseMos();
-  sLjpegImage im;
-  im.width = 32;
-  im.height = 48;
-  im.components = 2;
-  im.samples = f.tiff.sensor.samples;
-  std::vector<uint8_t> jpeg = EncodeLosslessJpeg(im);
+  std::vector<uint8_t> jpeg = SensorJpeg(f.tiff.sensor.samples);
   jpeg.resize(jpeg.size() / 3);  // cut inside the scan
-  f.tiff.extraTags = [jpeg](cTiffBuilder& b, int ifd0, int) {
-    const int block = b.AddBlock(jpeg);
-    b.AddShort(ifd0, 259, 99);
-    b.AddBlockOffsets(ifd0, 273, {block});
-    b.AddBlockSizes(ifd0, 279, {block});
-  };
+  UseJpegStrip(f, jpeg);
   const std::vector<uint8_t> bytes = MakeMos(f);
   cPictMOS m;
   cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));

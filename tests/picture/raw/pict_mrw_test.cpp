@@ -14,6 +14,7 @@
 #include "picture/raw/pict_mrw.h"
 #include "picture/raw/raw_develop.h"
 #include "tests/support/raw_fixture_dump.h"
+#include "tests/support/mrw_builder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tiff_builder.h"
@@ -25,81 +26,8 @@ std::vector<uint8_t> ReadBytes(const std::string& relative) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-struct sMrw {
-  bool bigEndian = true;   // directory
-  int tiff = 1;            // 0 none, 1 big-endian TIFF, 2 little-endian TIFF
-  std::string model = "DiMAGE 7Hi";
-  int32_t width = 24, height = 8;
-  bool packed = false;
-  bool preview = true;
-  uint16_t wb[4] = {300, 256, 256, 420};
-  uint32_t prdLength = 16;
-  std::vector<uint8_t> extraBlock;  // raw bytes of one more block (header included)
-};
+using namespace mrw_builder;
 
-struct sBuilt {
-  std::vector<uint8_t> bytes;
-  std::vector<uint16_t> frame;
-  std::vector<uint8_t> jpeg;
-};
-
-void P16(std::vector<uint8_t>& v, bool be, uint32_t x) {
-  if (be) v.push_back(static_cast<uint8_t>(x >> 8)), v.push_back(static_cast<uint8_t>(x));
-  else v.push_back(static_cast<uint8_t>(x)), v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void P32(std::vector<uint8_t>& v, bool be, uint32_t x) {
-  if (be) P16(v, be, x >> 16), P16(v, be, x & 0xFFFF);
-  else P16(v, be, x & 0xFFFF), P16(v, be, x >> 16);
-}
-void Block(std::vector<uint8_t>& v, bool be, const char* name, const std::vector<uint8_t>& content) {
-  v.push_back(0);
-  v.insert(v.end(), name, name + 3);
-  P32(v, be, static_cast<uint32_t>(content.size()));
-  v.insert(v.end(), content.begin(), content.end());
-}
-
-sBuilt Build(const sMrw& f) {
-  sBuilt out;
-  out.jpeg = ReadBytes("tests/picture/raw/data/preview_48x32.jpg");
-  const bool be = f.bigEndian;
-  // An extra block goes first, so that the blocks after it are still read.
-  std::vector<uint8_t> head(f.extraBlock);
-  std::vector<uint8_t> prd(f.prdLength, 0);
-  if (f.prdLength >= 12) {
-    std::vector<uint8_t> t;
-    P16(t, be, static_cast<uint32_t>(f.height));
-    P16(t, be, static_cast<uint32_t>(f.width));
-    prd[8] = t[0], prd[9] = t[1], prd[10] = t[2], prd[11] = t[3];
-  }
-  Block(head, be, "PRD", prd);
-  std::vector<uint8_t> wbg(4, 0);
-  for (uint16_t w : f.wb) P16(wbg, be, w);
-  Block(head, be, "WBG", wbg);
-  if (f.tiff) {
-    cTiffBuilder t(f.tiff == 1, false);
-    const int ifd = t.AddIfd();
-    t.AddAscii(ifd, 272, f.model);
-    if (f.preview) {
-      const int blk = t.AddBlock(out.jpeg);
-      t.AddBlockOffsets(ifd, 513, {blk});
-      t.AddBlockSizes(ifd, 514, {blk});
-    }
-    Block(head, be, "TTW", t.Build());
-  }
-  const bool samplesBe = f.tiff ? f.tiff == 1 : be;
-  std::vector<uint16_t> s(static_cast<size_t>(f.width) * f.height);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<uint16_t>((i * 37 + 100) & 0xFFF);
-  out.frame = s;
-  std::vector<uint8_t> data;
-  if (f.packed) olympus_encoder::PackRow(s.data(), static_cast<int32_t>(s.size()), samplesBe ? olympus_encoder::kBig : olympus_encoder::kLittle, data);
-  else
-    for (uint16_t v : s) P16(data, samplesBe, v);
-  out.bytes = {0, 'M', 'R', be ? uint8_t('M') : uint8_t('I')};
-  P32(out.bytes, be, static_cast<uint32_t>(head.size()));
-  out.bytes.insert(out.bytes.end(), head.begin(), head.end());
-  out.bytes.insert(out.bytes.end(), data.begin(), data.end());
-  return out;
-}
 
 struct sSeen {
   std::vector<uint16_t> raw;

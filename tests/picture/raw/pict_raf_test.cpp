@@ -241,6 +241,50 @@ TEST(Raf, LoadUnpacksEveryLayout) {
   }
 }
 
+TEST(Raf, LoadGivesTheSizeReadInfoReports) {
+  // ReadInfo reports the image size (record 0x121) less the borders while
+  // the samples fill the raw frame (record 0x100): the load develops the
+  // frame's top-left image-size area, and refuses an image size the frame
+  // cannot hold or that the borders leave nothing of.
+  struct {
+    const char* name;
+    const char* model;
+    int32_t rawW, rawH, imageW, imageH;
+    bool loads;
+  } cases[] = {
+      {"image size below raw size", "FinePix E550", 40, 12, 32, 8, true},
+      {"image size below raw size, borders", "X-T1", 96, 12, 80, 10, true},
+      {"image size equal to raw size", "FinePix X100", 160, 6, 160, 6, true},
+      {"image wider than raw", "FinePix E550", 40, 12, 48, 12, false},
+      {"image taller than raw", "FinePix E550", 40, 12, 40, 13, false},
+      {"borders leave nothing", "FinePix X100", 160, 6, 137, 6, false},
+  };
+  for (const auto& c : cases) {
+    sRaf f;
+    f.model = c.model;
+    const auto frame = Samples(c.rawW, c.rawH, 14, 11);
+    f.records = {raf_builder::Size(0x100, c.rawH, c.rawW), raf_builder::Size(0x121, c.imageH, c.imageW)};
+    f.section = Le16(frame);
+    const auto bytes = raf_builder::Build(f);
+    if (c.loads) twtest::DumpRawFixture("raf", c.name, bytes);
+    cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    cPictRAF d;
+    sPictInfo info;
+    ASSERT_TRUE(d.ReadInfo(&io, &info)) << c.name;
+    const sRawBorders b = d.Borders();
+    EXPECT_EQ(info.width, c.imageW - b.left - b.right) << c.name;
+    EXPECT_EQ(info.height, c.imageH - b.top - b.bottom) << c.name;
+    sSeen seen;
+    cHookScope hook(&seen);
+    ASSERT_EQ(d.Load(&io), c.loads) << c.name;
+    if (!c.loads) continue;
+    EXPECT_EQ(seen.raw, frame) << c.name;  // the whole frame was read
+    EXPECT_EQ(d.GetWidth(), info.width) << c.name;
+    EXPECT_EQ(d.GetHeight(), info.height) << c.name;
+    EXPECT_EQ(d.Pixels64().count, static_cast<int64_t>(info.width) * info.height) << c.name;
+  }
+}
+
 TEST(Raf, Refusals) {
   const auto target = Samples(768, 6, 14, 5);
   const auto enc = fuji_encoder::cEncoder(14).Encode(target, 768, 6);
@@ -323,6 +367,28 @@ TEST(Raf, SuperCcdLoadsOnTheTurnedFrame) {
     EXPECT_EQ(d.GetWidth(), info.width) << c.model;
     EXPECT_EQ(d.GetHeight(), info.height) << c.model;
   }
+}
+
+TEST(Raf, HundredMegapixelSuperCcdFrameIsRefused) {
+  // Image 10000 x 5000 turns into a 10000 x 9999 frame: ReadInfo reports
+  // the turned-back size, Load refuses the frame before allocating it.
+  sRaf f;
+  f.model = "FinePix S5Pro  ";
+  f.records = {raf_builder::Size(0x100, 8, 16), raf_builder::Size(0x121, 5000, 10000), {0x130, {0x00, 0x00}}};
+  f.section = Le16(Samples(16, 8, 14, 1));
+  f.word120 = 1;
+  const auto bytes = raf_builder::Build(f);
+  cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  cPictRAF d;
+  sPictInfo info;
+  ASSERT_TRUE(d.ReadInfo(&io, &info));
+  EXPECT_EQ(info.width, 7071 - 24);
+  EXPECT_EQ(info.height, 7071 - 4);
+  sSeen seen;
+  cHookScope hook(&seen);
+  EXPECT_FALSE(d.Load(&io));
+  EXPECT_TRUE(seen.raw.empty());  // refused before the development began
+  EXPECT_FALSE(d.HasPixels());
 }
 
 TEST(Raf, Preview) {

@@ -130,6 +130,38 @@ TEST(X3f, PreviewWithoutFrameLoadsNothing) {
   EXPECT_FALSE(d.HasPixels());
 }
 
+TEST(X3f, PreviewStandingInLoadsOnlyAtItsAnnouncedSize) {
+  // ReadInfo announces the preview's header size; a JPEG of another size
+  // fails the load rather than give a picture of another size.
+  const sSection other{3, 35, 4000, 3000, std::vector<uint8_t>(16, 0)};
+  struct {
+    const char* name;
+    uint32_t w, h;
+    bool loads;
+  } cases[] = {
+      {"preview header as its JPEG", 320, 213, true},
+      {"preview header narrower than its JPEG", 300, 213, false},
+      {"preview header taller than its JPEG", 320, 400, false},
+  };
+  for (const auto& c : cases) {
+    const auto bytes = x3f_builder::Build({other, Preview("preview_320x213.jpg", c.w, c.h)});
+    if (!c.loads) twtest::DumpRawFixture("x3f", c.name, bytes);
+    cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    cPictX3F d;
+    sPictInfo info;
+    ASSERT_TRUE(d.ReadInfo(&io, &info)) << c.name;
+    EXPECT_EQ(info.width, static_cast<int32_t>(c.w)) << c.name;
+    EXPECT_EQ(info.height, static_cast<int32_t>(c.h)) << c.name;
+    ASSERT_EQ(d.Load(&io), c.loads) << c.name;
+    if (c.loads) {
+      EXPECT_EQ(d.GetWidth(), info.width) << c.name;
+      EXPECT_EQ(d.GetHeight(), info.height) << c.name;
+    } else {
+      EXPECT_FALSE(d.HasPixels()) << c.name;
+    }
+  }
+}
+
 TEST(X3f, PreviewChoice) {
   const auto bytes = x3f_builder::Build(
       {Preview("preview_1536x1024.jpg", 1536, 1024), Preview("preview_320x213.jpg", 320, 213), Format30(8, 4)});
