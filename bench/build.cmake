@@ -74,6 +74,17 @@ if(TARGET bench_picture_raw)
   target_link_libraries(bench_picture_raw PRIVATE ${RAW_LIBRARY})
 endif()
 
+# The Nikon, Sony, Samsung and Pentax raw benchmark measures against LibRaw's
+# unpack (libraw-dev), builds its files with the tests' camera kits and reads
+# the NEF preview JPEG from the source tree.
+if(TARGET bench_nikon_raw)
+  find_library(NIKON_RAW_LIBRARY raw REQUIRED)
+  target_sources(bench_nikon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
+  target_include_directories(bench_nikon_raw PRIVATE ${TW_ROOT})
+  target_compile_definitions(bench_nikon_raw PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+  target_link_libraries(bench_nikon_raw PRIVATE ${NIKON_RAW_LIBRARY})
+endif()
+
 # The other camera raw benchmark (RAF, RW2, ORF, IIQ) measures against
 # LibRaw's unpack (libraw-dev) and builds its data with the tests' encoders.
 if(TARGET bench_other_raw)

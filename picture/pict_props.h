@@ -28,6 +28,7 @@ enum ePictPropType : int32_t {
 
 enum ePictPropId : int32_t {
   kPropIdThumbnail = 13,
+  kPropIdPreview = 14,
   kPropIdLast = 21,
 };
 
@@ -86,6 +87,12 @@ public:
   // Owns picture from now on; the picture held before is deleted.
   void SetPicture(cPictBase* picture);
   cPictBase* GetPicture() const { return picture_; }
+  // The two properties swap their pictures; nothing is deleted.
+  void Exchange(cPictPropImage& other) {
+    cPictBase* t = picture_;
+    picture_ = other.picture_;
+    other.picture_ = t;
+  }
 
 private:
   cPictBase* picture_ = nullptr;

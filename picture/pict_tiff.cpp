@@ -18,6 +18,7 @@ inline uint32_t Be32(const uint8_t* p) {
 
 void cPictTIFF::ResetPage() {
   photometric_ = 0;
+  ownStripBuffers_ = false;
   rowsPerStrip_ = 0;
   stripOffsets_.Reset();
   stripByteCounts_.Reset();

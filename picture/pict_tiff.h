@@ -118,6 +118,10 @@ protected:
   bool AdvancePage(cFileIOTarget* stream);
   bool LoadPage(cFileIOTarget* stream, int32_t index);
   bool IsStreaming() const { return streaming_; }
+  // For a subclass whose strips go to buffers of its own (a camera's raw
+  // frame): PrepareBuffers then sets the depth and allocates nothing.
+  // ResetPage clears it.
+  void SetOwnStripBuffers(bool on) { ownStripBuffers_ = on; }
   // The target row in the buffer (or canvas) of picture row r.
   int32_t BufferRow(int32_t r) const { return bottomUp_ ? GetHeight() - 1 - r : r; }
   bool StreamStillOpen();
@@ -155,4 +159,5 @@ private:
   std::vector<uint64_t> visited_;  // IFD offsets of the pages walked
   _typebuf<uint8_t> input_;        // reused strip input
   bool keepBuffers_ = false;       // the next PrepareBuffers starts a decode
+  bool ownStripBuffers_ = false;  // see SetOwnStripBuffers
 };

@@ -260,7 +260,7 @@ bool cPictTIFF::Decompress(const uint8_t* input, int32_t count, int32_t compress
 
 bool cPictTIFF::PrepareBuffers(bool deep, bool /*clear*/) {
   SetHighDepth(deep);
-  if (streaming_) return true;
+  if (streaming_ || ownStripBuffers_) return true;
   const int32_t w = GetWidth(), h = GetHeight();
   const int64_t n = static_cast<int64_t>(w) * h;
   // The first strip of a decode takes (and clears) the buffer of its

@@ -3,8 +3,10 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "base/memio.h"
+#include "picture/pict_jpeg.h"
 #include "picture/raw/raw_develop.h"
 #include "picture/raw/raw_guard.h"
 #include "picture/raw/raw_nikon_unpack.h"
@@ -13,17 +15,38 @@
 namespace {
 
 // The main reader: a TIFF picture of IFD0 whose SubIFD list the NEF decoder
-// reads.
+// reads, and whose own page is the small IFD0 picture of the file.
 class cNEFMain : public cPictTIFF {
 public:
   const _typebuf<uint32_t>& SubIfds() const { return subIfds_; }
+  bool DecodePage(cFileIOTarget* stream) {
+    const bool ok = DecodeStrips(stream);
+    EndCanvasOutput();
+    return ok;
+  }
 };
 
-bool StartMain(cNEFMain& main, cFileIOTarget* stream) {
+// decodeExifThumbnail: whether the main reader decodes the thumbnail its
+// walk finds (Photoshop resources of IFD0) at once.
+bool StartMain(cNEFMain& main, cFileIOTarget* stream, bool decodeExifThumbnail) {
   if (stream == nullptr || !stream->Seek(0)) return false;
-  main.SetDecodeThumbnail(false);
+  main.SetDecodeThumbnail(decodeExifThumbnail);
   return main.Start(&main, stream, cExifDecoder::kIfd0);
 }
+
+cPictPropImage* ImageProp(cPictBase& p, int32_t id) {
+  cPictProp* prop = p.GetOrAddProp(id, true);
+  return prop != nullptr && prop->GetType() == kPropImage ? static_cast<cPictPropImage*>(prop) : nullptr;
+}
+
+// The picture of an image property, or null.
+cPictBase* PropPicture(cPictBase& p, int32_t id) {
+  cPictProp* prop = p.GetOrAddProp(id, false);
+  if (prop == nullptr || prop->GetType() != kPropImage) return nullptr;
+  return static_cast<cPictPropImage*>(prop)->GetPicture();
+}
+
+bool Holds32(const cPictBase& p) { return p.HasPixels() && !p.IsHighDepth(); }
 
 // Raw and preview SubIFDs by the list's length; 0 for none.
 void SelectSubIfds(const _typebuf<uint32_t>& list, uint32_t& raw, uint32_t& preview) {
@@ -176,7 +199,7 @@ bool cPictNEF::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
   return RawGuarded([&] {
     if (stream == nullptr) return false;
     cNEFMain main;
-    if (!StartMain(main, stream) || !MakeIsNikon(main)) return false;
+    if (!StartMain(main, stream, false) || !MakeIsNikon(main)) return false;
     const int32_t form = ReadMakerNote(main, stream, 10);
     if (form == kNoteRefused) return false;
     bool hasPreview = false;
@@ -210,49 +233,84 @@ bool cPictNEF::Load(cFileIOTarget* stream) {
   return RawGuarded([&] {
     if (stream == nullptr) return false;
     stream_ = stream;
-    cNEFMain main;
-    if (!StartMain(main, stream)) return false;
-    const int32_t form = ReadMakerNote(main, stream, 6);
+    const bool decodeThumbnails = GetDecodeThumbnails();
+    auto owned = std::make_unique<cNEFMain>();
+    cNEFMain* main = owned.get();
+    if (!StartMain(*main, stream, decodeThumbnails)) return false;
+    const int32_t form = ReadMakerNote(*main, stream, 6);
     if (form == kNoteRefused) return false;
-    modelId_ = kNikonUnknown;
     if (form == kNoteV1) {
+      if (props_.thumbnail.count > 0) {
+        auto jpeg = std::make_unique<cPictJPEG>();
+        jpeg->SetDecodeThumbnails(false);
+        if (decodeThumbnails) {
+          cBufWrapperIO io(props_.thumbnail.data, static_cast<uint32_t>(props_.thumbnail.count));
+          if (!jpeg->Load(&io)) return false;
+        }
+        cPictPropImage* p = ImageProp(*this, kPropIdThumbnail);
+        if (p == nullptr) return false;
+        p->SetPicture(jpeg.release());
+      }
       if (!StartOwnPage(stream)) return false;
       return DecodeStrips(stream);
     }
     if (form == kNoteBare && !StartOwnPage(stream)) return false;
-    if (main.FindStringProp(3) != nullptr && main.FindStringProp(4) != nullptr) {
-      if (!MakeIsNikon(main)) return false;
-      CopyStringProp(main, *this, 3);
-      CopyStringProp(main, *this, 4);
-      modelId_ = FindNikonModel(main.FindStringProp(4)->value.text);
-    }
+    // What the later steps need of the main reader is kept here: once it is
+    // the thumbnail, a walk that replaces property 13 deletes it.
+    const bool be = main->IsBigEndian(), bigTiff = main->IsBigTiff();
     uint32_t raw, preview;
-    SelectSubIfds(main.SubIfds(), raw, preview);
-    if (raw == 0) return false;
-    if (preview != 0) {
-      cNEFJpegPreview walker;
-      if (walker.WalkIFD(stream, main.IsBigEndian(), main.IsBigTiff(), preview, kWholeStream) && walker.offset != 0 &&
-          walker.length != 0) {
-        preview_.offset = walker.offset;
-        preview_.length = walker.length;
-      }
+    SelectSubIfds(main->SubIfds(), raw, preview);
+    // Thumbnail: IFD0's own picture, else the main reader's EXIF thumbnail.
+    if (main->IsPageSupported()) {
+      if (decodeThumbnails && !main->DecodePage(stream)) return false;
+      cPictPropImage* p = ImageProp(*this, kPropIdThumbnail);
+      if (p == nullptr) return false;
+      p->SetPicture(owned.release());
+    } else if (cPictPropImage* theirs = main->FindThumbnailProp(); theirs != nullptr && theirs->GetPicture() != nullptr) {
+      cPictPropImage* mine = ImageProp(*this, kPropIdThumbnail);
+      if (mine == nullptr) return false;
+      mine->Exchange(*theirs);
     }
-    if (!WalkRaw(stream, raw, main.IsBigEndian(), main.IsBigTiff())) return false;
+    modelId_ = kNikonUnknown;
+    if (main->FindStringProp(3) != nullptr && main->FindStringProp(4) != nullptr) {
+      if (!MakeIsNikon(*main)) return false;
+      CopyStringProp(*main, *this, 3);
+      CopyStringProp(*main, *this, 4);
+      modelId_ = FindNikonModel(main->FindStringProp(4)->value.text);
+    }
+    main = nullptr;
+    if (raw == 0) return false;
+    if (preview != 0 && preview_.WalkIFD(stream, be, bigTiff, preview, kWholeStream) && preview_.offset != 0 &&
+        preview_.length != 0) {
+      const uint64_t size = stream->GetSize();
+      auto jpeg = std::make_unique<cPictJPEG>();
+      jpeg->SetDecodeThumbnails(false);
+      if (decodeThumbnails) {
+        if (preview_.offset >= size || preview_.length > size - preview_.offset) return false;
+        cFileIOSubRange window(stream, preview_.offset, preview_.length);
+        if (!window.Seek(0) || !jpeg->Load(&window)) return false;
+      }
+      cPictPropImage* p = ImageProp(*this, kPropIdPreview);
+      if (p == nullptr) return false;
+      p->SetPicture(jpeg.release());
+    }
+    if (!WalkRaw(stream, raw, be, bigTiff)) return false;
     return DecodeStrips(stream);
   });
 }
 
 bool cPictNEF::BeginStrips(bool multiple) {
   plainPage_ = false;
+  // The strips go to the raw frame; the pixels come from the development.
+  SetOwnStripBuffers(true);
   raw_.Reset();
   rawBits_ = 0;
-  (void)multiple;
   const int64_t n = int64_t{GetWidth()} * GetHeight();
   if (n <= 0 || n >= cPictBase::kMaxPixelCount) return false;
-  // The frame is allocated for one strip too: a strip's rows are copied in
-  // with the frame's width, never adopted with a length of their own.
   raw_.Reallocate(static_cast<int32_t>(n));
-  std::memset(raw_.data, 0, static_cast<size_t>(n) * 2);
+  // A single strip must cover the frame (PutRows16 refuses a shorter one and
+  // zeroes what its rows leave): only several strips need a cleared frame.
+  if (multiple) std::memset(raw_.data, 0, static_cast<size_t>(n) * 2);
   return true;
 }
 
@@ -261,6 +319,7 @@ bool cPictNEF::Decompress(const uint8_t* input, int32_t count, int32_t compressi
   if (compression == 1) {
     if (sd.bitsPerSample <= 8) {
       plainPage_ = true;
+      SetOwnStripBuffers(false);
       return cPictTIFF::Decompress(input, count, compression, sd);
     }
     if (NikonTakesRaw16(modelId_)) return TakeRaw16(input, count, sd);
@@ -272,6 +331,7 @@ bool cPictNEF::Decompress(const uint8_t* input, int32_t count, int32_t compressi
   }
   if (compression != 34713) {
     plainPage_ = true;
+    SetOwnStripBuffers(false);
     return cPictTIFF::Decompress(input, count, compression, sd);
   }
   sNikonCodingInput coding;
@@ -303,10 +363,24 @@ bool cPictNEF::PutRows16(int32_t y, const sTiffStripData& sd) {
   if (int64_t{y} + sd.rows > h) return false;
   if (y == 0 && stripOffsets_.count == 1 && sd.rows < h) return false;
   if (int64_t{sd.data.count} < int64_t{sd.rows} * n * 2) return false;
-  const int32_t copy = n < w ? n : w;
-  for (int32_t r = 0; r < sd.rows; ++r)
-    std::memcpy(raw_.data + (int64_t{y} + r) * w, sd.data.data + int64_t{r} * n * 2, static_cast<size_t>(copy) * 2);
   rawBits_ = static_cast<uint32_t>(sd.bitsPerSample);
+  if (stripOffsets_.count == 1 && n == w && (reinterpret_cast<uintptr_t>(sd.data.data) & 1) == 0) {
+    // One strip of exactly the frame's rows: its samples become the frame
+    // instead of being copied (the strip buffer is scratch that the strip
+    // loop does not read again).
+    auto& strip = const_cast<sTiffStripData&>(sd);
+    raw_.Free();
+    raw_.data = reinterpret_cast<uint16_t*>(std::exchange(strip.data.data, nullptr));
+    raw_.count = w * h;
+    strip.data.count = 0;
+    return true;
+  }
+  const int32_t copy = n < w ? n : w;
+  for (int32_t r = 0; r < sd.rows; ++r) {
+    uint16_t* row = raw_.data + (int64_t{y} + r) * w;
+    std::memcpy(row, sd.data.data + int64_t{r} * n * 2, static_cast<size_t>(copy) * 2);
+    if (copy < w) std::memset(row + copy, 0, static_cast<size_t>(w - copy) * 2);
+  }
   return true;
 }
 
@@ -401,31 +475,63 @@ bool cPictNEF::LoadImageFitted(cFileIOTarget* stream, cPictBase* destination, in
 }
 
 bool cPictNEF::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t& width, int32_t& height) {
-  const int32_t maxW = width, maxH = height;
+  const int32_t wantW = width, wantH = height;
   return RawGuarded([&] {
     if (stream == nullptr || destination == nullptr) return false;
     cNEFMain main;
-    if (!StartMain(main, stream)) return false;
+    if (!StartMain(main, stream, true)) return false;
     const int32_t form = ReadMakerNote(main, stream, 6);
     if (form == kNoteRefused) return false;
     if (form == kNoteV1) {
       if (props_.thumbnail.count == 0) return false;
+      cPictJPEG jpeg;
+      jpeg.SetDecodeThumbnails(false);
       cBufWrapperIO io(props_.thumbnail.data, static_cast<uint32_t>(props_.thumbnail.count));
-      return LoadFittedJpegPreview(&io, 0, static_cast<uint64_t>(props_.thumbnail.count), destination, maxW, maxH);
+      if (!jpeg.Load(&io)) return false;
+      destination->TakePixels(&jpeg);
+      return true;
     }
     if (form == kNoteBare && !StartOwnPage(stream)) return false;
+    if (main.IsPageSupported()) {
+      if (!main.DecodePage(stream)) return false;
+      destination->TakePixels(&main);
+    } else if (cPictBase* exif = PropPicture(main, kPropIdThumbnail); exif != nullptr && exif->HasPixels()) {
+      destination->TakePixels(exif);
+    }
     uint32_t raw, preview;
     SelectSubIfds(main.SubIfds(), raw, preview);
-    if (preview != 0) {
-      cNEFJpegPreview walker;
-      if (walker.WalkIFD(stream, main.IsBigEndian(), main.IsBigTiff(), preview, kWholeStream) && walker.offset != 0 &&
-          walker.length != 0 &&
-          LoadFittedJpegPreview(stream, walker.offset, walker.length, destination, maxW, maxH))
+    if (raw == 0) return false;
+    if (preview == 0) return Holds32(*destination);
+    if (Holds32(*destination) && (wantW > 0 || wantH > 0) && !NeedsLargerPreview(*destination, wantW, wantH))
+      return true;
+    if (!preview_.WalkIFD(stream, main.IsBigEndian(), main.IsBigTiff(), preview, kWholeStream) ||
+        preview_.offset == 0 || preview_.length == 0)
+      return destination->HasPixels();
+    const uint64_t size = stream->GetSize();
+    if (preview_.offset >= size || preview_.length > size - preview_.offset) return destination->HasPixels();
+    // The preview JPEG's own thumbnail first; it is taken only when it is
+    // large enough for the wanted size by the same measure as the IFD0
+    // picture, else the whole preview is decoded, scaled into the wanted
+    // size on the way so that a large preview never lives whole in memory.
+    {
+      cFileIOSubRange window(stream, preview_.offset, preview_.length);
+      cPictJPEG jpeg;
+      cPictDummy small;
+      int32_t w = wantW, h = wantH;
+      if (window.Seek(0) && jpeg.LoadPreview(&window, &small, w, h) && Holds32(small) && (wantW > 0 || wantH > 0) &&
+          !NeedsLargerPreview(small, wantW, wantH)) {
+        destination->TakePixels(&small);
         return true;
+      }
     }
-    // The IFD0 picture when the preview JPEG is missing or fails.
-    cNEFMain page;
-    if (!StartMain(page, stream) || !page.IsPageSupported() || !page.Load(stream)) return false;
-    return FitRawPreview(page, destination, maxW, maxH);
+    LoadFittedJpegPreview(stream, preview_.offset, preview_.length, destination, wantW, wantH);
+    return Holds32(*destination);
   });
+}
+
+bool cPictNEF::NeedsLargerPreview(const cPictBase& have, int32_t wantW, int32_t wantH) {
+  // A missing wanted width counts as 0, a missing height as 1.
+  const double w = wantW > 0 ? wantW : 0.0, h = wantH > 0 ? wantH : 1.0;
+  const double rw = w / have.GetWidth(), rh = h / have.GetHeight();
+  return (rw > rh ? rw : rh) >= 1.5;
 }

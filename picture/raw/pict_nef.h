@@ -12,6 +12,14 @@
 //     does not fit the frame.
 //  d. Colour-balance versions 200..216 take the fallback: the decoder has
 //     no key tables for them.
+//  e. Load sets property 13 (the IFD0 picture, else the main reader's EXIF
+//     thumbnail, or the thumbnail of a version-1 maker note) and 14 (the
+//     preview JPEG), decoded at once when the picture decodes thumbnails; a
+//     thumbnail or preview that fails to decode then fails the Load.
+//  f. LoadPreview delivers the IFD0 picture (or EXIF thumbnail) when it is
+//     at least 2/3 of the wanted size, else the preview JPEG: its own EXIF
+//     thumbnail when that is large enough by the same measure, else the
+//     whole preview fitted into the wanted size while it decodes.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +72,10 @@ public:
   bool OnTag(uint32_t tag, uint32_t type, const uint8_t* data, int32_t size) override;
 
   static bool Detect(cFileIOTarget* stream, sPictInfo* info);
+  // LoadPreview's measure: r = max(wanted width / width, wanted height /
+  // height), a missing (non-positive) wanted width counting as 0 and a
+  // missing height as 1; a picture with r >= 1.5 is too small.
+  static bool NeedsLargerPreview(const cPictBase& have, int32_t wantW, int32_t wantH);
 
   int32_t ModelId() const { return modelId_; }
   const cNEFProps& MakerNote() const { return props_; }

@@ -159,6 +159,19 @@ bool cPictX3F::Load(cFileIOTarget* stream) {
       }
       for (int64_t i = 0; i < count; ++i) pixels[i] |= uint64_t{0xFFFF} << 48;
     }
+    if (RawFrameHookSet() && count <= INT32_MAX / 3) {
+      // The decoded samples before development: red, green and blue of each
+      // site, top row first, as a frame three times the picture's width.
+      _typebuf<uint16_t> frame(static_cast<int32_t>(count * 3));
+      if (frame.data == nullptr) return false;
+      for (int32_t y = 0; y < rawHeight_; ++y)
+        for (int32_t x = 0; x < rawWidth_; ++x) {
+          const uint64_t p = pixels[static_cast<int64_t>(rawHeight_ - 1 - y) * rawWidth_ + x];
+          uint16_t* out = frame.data + (static_cast<int64_t>(y) * rawWidth_ + x) * 3;
+          out[0] = static_cast<uint16_t>(p >> 32), out[1] = static_cast<uint16_t>(p >> 16), out[2] = static_cast<uint16_t>(p);
+        }
+      ReportRawFrame(frame.data, rawWidth_ * 3, rawHeight_);
+    }
     cStreamGuardProgressTarget progress(stream);
     cRawHistogram histogram;
     if (!BuildRawHistogram(pixels, count, histogram, &progress)) return false;

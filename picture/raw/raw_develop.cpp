@@ -505,6 +505,8 @@ void ReportRawFrame(const uint16_t* raw, int32_t rawWidth, int32_t rawHeight) {
   if (hook != nullptr && raw != nullptr) hook(raw, rawWidth, rawHeight, gFrameHookUser.load());
 }
 
+bool RawFrameHookSet() { return gFrameHook.load() != nullptr; }
+
 bool ApplyDevelopmentTail(uint64_t* out, int64_t count, const sRawDevelopParams& params,
                           const cRawDevelopContext* context, cProgressNotifyTarget* progress) {
   if (out == nullptr || count <= 0) return false;

@@ -166,3 +166,6 @@ using tRawFrameHook = void (*)(const uint16_t* raw, int32_t rawWidth, int32_t ra
 void SetRawFrameHook(tRawFrameHook hook, void* user);
 // Decoders that end without DevelopRaw show their frame through this.
 void ReportRawFrame(const uint16_t* raw, int32_t rawWidth, int32_t rawHeight);
+// Whether a hook is set: decoders that must first build the frame skip that
+// work when none is.
+bool RawFrameHookSet();

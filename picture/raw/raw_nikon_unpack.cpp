@@ -57,11 +57,12 @@ private:
 
 // A zeroed output of rows * n samples; false when it cannot be counted in
 // 32 bits.
-bool AllocSamples(_typebuf<uint8_t>& out, int64_t rows, int64_t n) {
+// clear: zero the samples (a decoder that writes every sample passes false).
+bool AllocSamples(_typebuf<uint8_t>& out, int64_t rows, int64_t n, bool clear = true) {
   const int64_t bytes = rows * n * 2;
   if (rows <= 0 || n <= 0 || bytes > std::numeric_limits<int32_t>::max()) return false;
   out.Reallocate(static_cast<int32_t>(bytes));
-  std::memset(out.data, 0, static_cast<size_t>(bytes));
+  if (clear) std::memset(out.data, 0, static_cast<size_t>(bytes));
   return true;
 }
 
@@ -348,7 +349,8 @@ bool DecodeNikonLossless(const sNikonCodingInput& coding, const uint8_t* in, int
   int32_t max = curve.count > 0 ? curve.count : (1 << bits);
   const int32_t n = NefSamplesPerRow(sd);
   _typebuf<uint8_t> out;
-  if (!AllocSamples(out, sd.rows, n)) return false;
+  // Every sample of every row is written below (or the strip fails).
+  if (!AllocSamples(out, sd.rows, n, false)) return false;
   uint16_t* s = Samples(out);
   const int32_t top = (1 << bits) - 1;
   sHuffBitState st;

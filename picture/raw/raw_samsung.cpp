@@ -97,7 +97,13 @@ bool SamsungDecodeRowOffset(const uint8_t* strip, int64_t size, const uint32_t* 
         int32_t pred;
         if (dir) {
           const int64_t above = y - ((c & 1) == 0 ? 1 : 2);
-          if (above < 0) return false;
+          if (above < 0) {
+            // No row to predict from: the difference is read and the
+            // sample left 0, as LibRaw leaves it.
+            bits.Get(n);
+            Set(raster, y, int64_t{col} + c, 0);
+            continue;
+          }
           pred = At(raster, above, int64_t{col} + c);
         } else {
           pred = col == 0 ? 128 : At(raster, y, int64_t{col} + c - ((c & 1) == 0 ? 2 : 1));
@@ -180,7 +186,10 @@ bool SamsungDecodeBlocks(const uint8_t* strip, int64_t size, sSamsungRaster& ras
         pmode = 7 - 4 * static_cast<int32_t>(bits.Get(1));
       else if (bits.Get(1) == 0)
         pmode = static_cast<int32_t>(bits.Get(3));
-      if ((opt & 1) != 0 || bits.Get(1) == 0) {
+      if ((opt & 1) == 0 && bits.Get(1) != 0) {
+        // A block that keeps its lengths codes no differences: lengths 0.
+        for (int32_t& l : len) l = 0;
+      } else {
         for (int32_t c = 0; c < 4; ++c) {
           const int32_t code = static_cast<int32_t>(bits.Get(2));
           const int32_t i = (((r & 1) << 1) | (c & 1)) % 3;

@@ -10,14 +10,16 @@
 //  b. Strip bytes are the window [strip, strip + size); every read is
 //     bounded by it and reads past it give zero bits.
 //  c. Choices where the format leaves a point open:
-//     - row-offset coding: a prediction from a row above the raster is
-//       refused; a block reaching past the row end is decoded and its
-//       samples beyond the row dropped; after the strip, the two greens of
-//       each 2 x 2 cell whose top row is an even row of the strip are
-//       exchanged ((r, c + 1) with (r + 1, c) for even r and even c);
-//     - block coding: a block that keeps its lengths uses the lengths of the
-//       block before it (0 at the strip's start); a prediction column
-//       outside the raster reads 0;
+//     - row-offset coding: a sample predicted from a row above the raster
+//       is 0 (its difference is read and dropped); a block reaching past
+//       the row end is decoded and its samples beyond the row dropped;
+//       after the strip, the two greens of each 2 x 2 cell whose top row is
+//       an even row of the strip are exchanged ((r, c + 1) with (r + 1, c)
+//       for even r and even c). LibRaw's unprocessed_raw does the same on
+//       single-strip files;
+//     - block coding: a block that keeps its lengths has lengths 0 (its
+//       samples are prediction + mag); a prediction column outside the
+//       raster reads 0;
 //     - lengths outside 0..16 are refused (no camera writes them);
 //     - samples a strip leaves undecoded when its data runs out stay 0.
 #pragma once
@@ -41,8 +43,8 @@ struct sSamsungRaster {
 };
 
 // Row-offset coding: rowOffsets holds the strip's rows offsets (from the
-// strip's first byte); false for an offset not below size, a prediction
-// above the raster or a refused length.
+// strip's first byte); false for an offset not below size or a refused
+// length.
 bool SamsungDecodeRowOffset(const uint8_t* strip, int64_t size, const uint32_t* rowOffsets, sSamsungRaster& raster,
                             int32_t firstRow, int32_t rows);
 // Huffman coding; false for a sample with bits at or above bits.

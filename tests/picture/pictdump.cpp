@@ -9,7 +9,8 @@
 // picture as a PAM file (RGB_ALPHA, top row first, maxval 255 or 65535);
 // --raw16 writes the unpacked camera sensor frame of the load, before its
 // development, as a 16-bit PGM (P5, maxval 65535, big-endian samples, top
-// row first); with --hash its hash is printed too ("raw16-fnv64").
+// row first; three-colour frames, CR2 sRAW and X3F, as three samples per
+// site side by side); with --hash its hash is printed too ("raw16-fnv64").
 // --hash prints the FNV-1a 64-bit hash of those PAM bytes, so that the same
 // files decoded on two targets can be compared line by line. --props prints
 // the properties 1 to 21 as one line of JSON ("props: {...}") and, with

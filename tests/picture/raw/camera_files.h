@@ -213,13 +213,20 @@ struct sSrwSpec {
   int coding = 0;  // 0 plain, 1 packed, 2 row-offset, 3 Huffman, 4 blocks
   int rowsPerStrip = 0;
   int extraStrips = 0;
+  // Row-offset coding that reads the same under either rule for the left
+  // prediction: rows 0 and 1 alternate two values (each coded row is
+  // constant) and every later block predicts from the rows above.
+  bool flatTopRows = false;
 };
 
 inline cTiffBuilder BuildSrw(const sSrwSpec& s, std::vector<uint16_t>& samples, uint32_t sub0, uint32_t sub1,
                              int& thumbIfd, int& rawIfd) {
   cTiffBuilder b(s.be, false);
   const int rps = s.rowsPerStrip > 0 ? s.rowsPerStrip : s.height;
-  const auto src = SmoothMosaic(s.width, s.height, 4095, 51);
+  auto src = SmoothMosaic(s.width, s.height, 4095, 51);
+  if (s.flatTopRows)
+    for (int r = 0; r < 2 && r < s.height; ++r)
+      for (int c = 0; c < s.width; ++c) src[static_cast<size_t>(r) * s.width + c] = (c & 1) != 0 ? 700 : 300;
   samples = src;
   std::vector<int> strips;
   std::vector<uint32_t> table;
@@ -231,7 +238,7 @@ inline cTiffBuilder BuildSrw(const sSrwSpec& s, std::vector<uint16_t>& samples, 
       case 0: bytes = Shorts(false, part); break;
       case 1: bytes = PackSony12(part, false); break;
       case 2: {
-        auto st = EncodeSamsungRowOffset(src, s.width, first, rows, 90 + k);
+        auto st = EncodeSamsungRowOffset(src, s.width, first, rows, 90 + k, s.flatTopRows);
         bytes = st.bytes;
         table.insert(table.end(), st.rowOffsets.begin(), st.rowOffsets.end());
         break;

@@ -27,7 +27,49 @@ struct sNefSpec {
   std::vector<uint8_t> pattern = {0, 1, 1, 2};
   int linearisationCut = 0;  // bytes cut from the table's end (a crafted file)
   int stripCut = 0;          // bytes cut from the strip
+  // IFD0's own picture: 8-bit RGB, one uncompressed strip (NefThumbRgb);
+  // 0 x 0 for none.
+  int thumbWidth = 0, thumbHeight = 0;
+  // The JPEG of the preview SubIFD (tags 513/514; the list must name a
+  // preview directory); previewCut bytes are left out of its length (a
+  // negative cut names a length past the end of the file).
+  std::vector<uint8_t> previewJpeg;
+  int previewCut = 0;
+  std::vector<uint8_t> noteThumbnail;       // maker-note tag 256
+  std::vector<uint8_t> photoshopThumbnail;  // IFD0 tag 34377, resource 1036
+  // "Nikon\0" maker note of version 1 (an IFD at its offset + 8, file
+  // offsets); IFD0 is then the raw image and there is no SubIFD list.
+  bool v1Note = false;
 };
+
+// IFD0's picture, R, G, B bytes, top row first.
+inline std::vector<uint8_t> NefThumbRgb(int w, int h) {
+  std::vector<uint8_t> v;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      v.push_back(static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1)));
+      v.push_back(static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1)));
+      v.push_back(static_cast<uint8_t>((x * 7 + y * 13) & 255));
+    }
+  return v;
+}
+
+// Photoshop image resources holding one thumbnail resource (1036): a 28-byte
+// header whose word at 20 is the JPEG's size, then the JPEG.
+inline std::vector<uint8_t> PhotoshopThumbnailBlock(const std::vector<uint8_t>& jpeg) {
+  auto be32 = [](std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 3; i >= 0; --i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+  };
+  std::vector<uint8_t> data(28, 0);
+  const uint32_t n = static_cast<uint32_t>(jpeg.size());
+  for (int i = 0; i < 4; ++i) data[20 + static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * (3 - i)));
+  data.insert(data.end(), jpeg.begin(), jpeg.end());
+  std::vector<uint8_t> block = {'8', 'B', 'I', 'M', 0x04, 0x0C, 0, 0};
+  be32(block, static_cast<uint32_t>(data.size()));
+  block.insert(block.end(), data.begin(), data.end());
+  if (block.size() & 1) block.push_back(0);
+  return block;
+}
 
 inline std::vector<uint8_t> NefLinearisationFor(const sNefSpec& s, const uint16_t vp[4]) {
   const int nef = s.coding - 100;
@@ -99,15 +141,22 @@ inline cTiffBuilder BuildNef(const sNefSpec& s, std::vector<uint16_t>& frame, co
   mn.push_back({147, 3, 1, Shorts(s.be, {static_cast<uint16_t>(nef < 0 ? 0 : nef)})});
   if (!lin.empty()) mn.push_back({150, 7, static_cast<uint32_t>(lin.size()), lin});
   if (!s.balance.empty()) mn.push_back({151, 7, static_cast<uint32_t>(s.balance.size()), s.balance});
+  if (!s.noteThumbnail.empty()) mn.push_back({256, 7, static_cast<uint32_t>(s.noteThumbnail.size()), s.noteThumbnail});
 
   cTiffBuilder b(s.be, false);
   const int stripBlock = b.AddBlock(strip);
-  // A bare maker note lies at a known file offset: the second block.
+  // A bare (or version-1) maker note lies at a known file offset: the
+  // second block.
   int noteBlock = -1;
   std::vector<uint8_t> note;
+  const uint32_t noteAt = static_cast<uint32_t>(b.BlockOffset(stripBlock) + strip.size() + (strip.size() & 1));
   if (s.bareNote) {
-    const uint32_t at = static_cast<uint32_t>(b.BlockOffset(stripBlock) + strip.size() + (strip.size() & 1));
-    note = IfdBytes(s.be, at, mn);
+    note = IfdBytes(s.be, noteAt, mn);
+    noteBlock = b.AddBlock(note);
+  } else if (s.v1Note) {
+    note = {'N', 'i', 'k', 'o', 'n', 0, 1, 0};
+    const auto ifd = IfdBytes(s.be, noteAt + 8, mn);
+    note.insert(note.end(), ifd.begin(), ifd.end());
     noteBlock = b.AddBlock(note);
   } else {
     note = {'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0};
@@ -118,20 +167,44 @@ inline cTiffBuilder BuildNef(const sNefSpec& s, std::vector<uint16_t>& frame, co
     const auto ifd = IfdBytes(s.be, 8, mn);
     note.insert(note.end(), ifd.begin(), ifd.end());
   }
+  const int thumbBlock =
+      s.thumbWidth > 0 && !s.v1Note ? b.AddBlock(NefThumbRgb(s.thumbWidth, s.thumbHeight)) : -1;
+  const int previewBlock = !s.previewJpeg.empty() ? b.AddBlock(s.previewJpeg) : -1;
+  const auto psd = !s.photoshopThumbnail.empty() ? PhotoshopThumbnailBlock(s.photoshopThumbnail) : std::vector<uint8_t>{};
   const int ifd0 = b.AddIfd();
   const int exif = b.AddIfd();
   subs.clear();
-  for (int i = 0; i < s.subIfds; ++i) subs.push_back(b.AddIfd());
+  if (!s.v1Note)
+    for (int i = 0; i < s.subIfds; ++i) subs.push_back(b.AddIfd());
   static const int kRawIndex[] = {0, 0, 1, 1, 3, 1};
-  const int rawIfd = subs[static_cast<size_t>(kRawIndex[std::min(s.subIfds, 5)])];
+  static const int kPreviewIndex[] = {-1, -1, 0, 2, 2, 0};
+  const int rawIfd = s.v1Note ? ifd0 : subs[static_cast<size_t>(kRawIndex[std::min(s.subIfds, 5)])];
+  const int previewAt = s.v1Note ? -1 : kPreviewIndex[std::min(s.subIfds, 5)];
   b.AddAscii(ifd0, 271, s.make);
   b.AddAscii(ifd0, 272, s.model);
   b.AddIfdPointer(ifd0, 34665, exif);
+  if (!psd.empty()) b.AddBytes(ifd0, 34377, 7, psd);
+  if (thumbBlock >= 0) {
+    b.AddLong(ifd0, 256, static_cast<uint32_t>(s.thumbWidth));
+    b.AddLong(ifd0, 257, static_cast<uint32_t>(s.thumbHeight));
+    b.AddShorts(ifd0, 258, {8, 8, 8});
+    b.AddShort(ifd0, 259, 1);
+    b.AddShort(ifd0, 262, 2);
+    b.AddShort(ifd0, 277, 3);
+    b.AddLong(ifd0, 278, static_cast<uint32_t>(s.thumbHeight));
+    b.AddBlockOffsets(ifd0, 273, {thumbBlock});
+    b.AddBlockSizes(ifd0, 279, {thumbBlock});
+  }
   b.AddRaw(exif, 37500, 7, note.size(), note);
   if (noteBlock >= 0) b.OverrideLastValueField(exif, b.BlockOffset(noteBlock));
   for (int sub : subs) {
     if (sub == rawIfd) continue;
     b.AddShort(sub, 254, 1);
+  }
+  if (previewAt >= 0 && previewBlock >= 0) {
+    const int sub = subs[static_cast<size_t>(previewAt)];
+    b.AddBlockOffsets(sub, 513, {previewBlock});
+    b.AddLong(sub, 514, static_cast<uint32_t>(s.previewJpeg.size() - static_cast<size_t>(s.previewCut)));
   }
   b.AddLong(rawIfd, 254, 0);
   b.AddLong(rawIfd, 256, static_cast<uint32_t>(w));
@@ -146,7 +219,7 @@ inline cTiffBuilder BuildNef(const sNefSpec& s, std::vector<uint16_t>& frame, co
   b.AddShorts(rawIfd, 33421, {2, 2});
   b.AddBytes(rawIfd, 33422, 1, s.pattern);
   // The SubIFD list, in the order of the IFDs added.
-  b.AddLongs(ifd0, 330, subOffsets);
+  if (!s.v1Note) b.AddLongs(ifd0, 330, subOffsets);
   return b;
 }
 

@@ -1,4 +1,4 @@
-// Synthetic RAF, RW2, IIQ, ORF and MRW files against dcraw and LibRaw's
+// Synthetic RAF, RW2, IIQ, ORF, MRW and X3F files against dcraw and LibRaw's
 // unprocessed_raw, run as black boxes under a time limit; each format's
 // agreements and listed disagreements are given at its test.
 //
@@ -39,8 +39,11 @@
 #include "tests/support/orf_builder.h"
 #include "tests/support/olympus_encoder.h"
 #include "tests/support/raf_builder.h"
+#include "tests/support/raw_fixture_dump.h"
 #include "tests/support/rw2_builder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/x3f_builder.h"
+#include "tests/support/x3f_encoder.h"
 
 namespace {
 
@@ -75,6 +78,20 @@ bool ParsePgm(const std::string& b, sPgm& out) {
   return true;
 }
 
+// A P6 of 16-bit samples: three per pixel.
+bool ParsePpm(const std::string& b, sPgm& out) {
+  int w = 0, h = 0, mx = 0, n = 0;
+  if (std::sscanf(b.c_str(), "P6 %d %d %d%n", &w, &h, &mx, &n) != 3 || w <= 0 || h <= 0 || mx <= 255) return false;
+  const size_t start = static_cast<size_t>(n) + 1;
+  if (b.size() < start + static_cast<size_t>(w) * h * 6) return false;
+  out.width = w, out.height = h;
+  out.samples.resize(static_cast<size_t>(w) * h * 3);
+  for (size_t i = 0; i < out.samples.size(); ++i)
+    out.samples[i] = static_cast<uint16_t>(static_cast<uint8_t>(b[start + 2 * i]) << 8 |
+                                           static_cast<uint8_t>(b[start + 2 * i + 1]));
+  return true;
+}
+
 class cTempFile {
 public:
   cTempFile(const std::vector<uint8_t>& bytes, const char* name = "f.raf") {
@@ -103,6 +120,13 @@ bool LibRaw(const cTempFile& f, sPgm& out) {
   const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return ParsePgm(b, out);
 }
+
+// dcraw's three-colour frame (P6).
+bool DcrawRgb(const cTempFile& f, sPgm& out) {
+  return ParsePpm(Run("timeout 60 dcraw -E -4 -c '" + f.path + "' 2>/dev/null"), out);
+}
+
+std::string DcrawInfo(const cTempFile& f) { return Run("timeout 60 dcraw -i -v '" + f.path + "' 2>/dev/null"); }
 
 // dcraw -i -v's "<label>:  W x H".
 bool DcrawSize(const cTempFile& f, const char* label, int32_t& w, int32_t& h) {
@@ -257,28 +281,92 @@ TEST(RafOracle, LayoutsAgainstDcrawAndLibRaw) {
   }
 }
 
+// Compressed X-Trans frames against LibRaw, which reads the sensor's colour
+// layout from the CFA header's record 0x131 (36 colour codes; the X-Trans
+// pattern is the same read forwards or backwards). With that record LibRaw
+// reads every sample as this decoder does. A listed disagreement, where this
+// decoder keeps its fixed X-Trans table: without the record LibRaw takes
+// every site as red, so each site reads the red line at that site's line
+// position (rows 2i and 2i + 1 of a stripe share red line 2 + i; columns
+// 3k + 1 and 3k + 2 share position 2k + 1) and equals this decoder's sample
+// at a red site of the same line position.
 TEST(RafOracle, CompressedXTransAgainstLibRaw) {
   if (!HaveTools()) GTEST_SKIP() << "unprocessed_raw missing (scripts/deps.sh installs it)";
-  const int32_t w = 768, h = 24;
-  const auto enc = fuji_encoder::cEncoder(14).Encode(Samples(w, h, 14, 4), w, h);
-  sRaf f;
-  f.model = "X-T3";
-  f.jpeg = Preview(f.model);
-  f.records = {raf_builder::Size(0x100, h, w), raf_builder::Size(0x121, h, w)};
-  f.section = raf_builder::Section(true, {{0xF001, w}, {0xF002, h}, {0xF003, 14}}, enc.bytes, true);
-  const auto bytes = raf_builder::Build(f);
-  const sOurs ours = Decode(bytes);
-  ASSERT_EQ(ours.frame, enc.decoded);
-  cTempFile file(bytes);
-  sPgm theirs;
-  ASSERT_TRUE(LibRaw(file, theirs));
-  ASSERT_EQ(theirs.width, w);
-  ASSERT_EQ(theirs.height, h);
-  // A listed disagreement: LibRaw 0.20 reads the file at its size but
-  // decodes other values (about a quarter of the samples agree). This
-  // decoder keeps its own definition of the coding, which the test kit's
-  // encoder follows step by step.
-  EXPECT_NE(theirs.samples, ours.frame);
+  static const uint8_t kXTrans[6][6] = {{1, 2, 1, 1, 0, 1}, {0, 1, 0, 2, 1, 2}, {1, 2, 1, 1, 0, 1},
+                                        {1, 0, 1, 1, 2, 1}, {2, 1, 2, 0, 1, 0}, {1, 0, 1, 1, 2, 1}};
+  struct {
+    const char* name;
+    int32_t w, h;
+    int bits;
+    bool layout;
+    bool smooth;  // slow gradients with little noise: short codes, adapted gradients
+  } cases[] = {
+      {"one block, 14-bit", 768, 24, 14, true, false},
+      // Three blocks, the last 24 columns wide.
+      {"three blocks, 12-bit", 1560, 12, 12, true, false},
+      {"smooth, 14-bit", 1536, 36, 14, true, true},
+      {"smooth, 12-bit", 768, 18, 12, true, true},
+      {"one block, no layout record", 768, 24, 14, false, false},
+      {"three blocks, no layout record", 1560, 12, 12, false, false},
+  };
+  uint32_t seed = 4;
+  for (const auto& c : cases) {
+    const int32_t w = c.w, h = c.h;
+    auto samples = Samples(w, h, c.bits, seed++);
+    if (c.smooth)
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          uint16_t& v = samples[static_cast<size_t>(y) * w + x];
+          v = static_cast<uint16_t>((x * 5 + y * 11 + (v & 7)) & ((1 << c.bits) - 1));
+        }
+    const auto enc = fuji_encoder::cEncoder(c.bits).Encode(samples, w, h);
+    sRaf f;
+    f.model = "X-T3";
+    f.jpeg = Preview(f.model);
+    f.records = {raf_builder::Size(0x100, h, w), raf_builder::Size(0x121, h, w)};
+    if (c.layout) {
+      raf_builder::sRecord layout{0x131, {}};
+      for (int i = 0; i < 36; ++i) layout.data.push_back(kXTrans[i / 6][i % 6]);
+      f.records.push_back(layout);
+    }
+    f.section = raf_builder::Section(true, {{0xF001, static_cast<uint32_t>(w)}, {0xF002, static_cast<uint32_t>(h)},
+                                            {0xF003, static_cast<uint32_t>(c.bits)}},
+                                     enc.bytes, true);
+    const auto bytes = raf_builder::Build(f);
+    twtest::DumpRawFixture("raf", std::string("oracle compressed X-Trans ") + c.name, bytes);
+    const sOurs ours = Decode(bytes);
+    ASSERT_EQ(ours.frame, enc.decoded) << c.name;
+    cTempFile file(bytes);
+    sPgm theirs;
+    ASSERT_TRUE(LibRaw(file, theirs)) << c.name;
+    ASSERT_EQ(theirs.width, w) << c.name;
+    ASSERT_EQ(theirs.height, h) << c.name;
+    if (c.layout) {
+      EXPECT_EQ(theirs.samples, ours.frame) << c.name;
+      continue;
+    }
+    EXPECT_NE(theirs.samples, ours.frame) << c.name;
+    // Each site against our sample at a red site sharing its red line and
+    // line position (same stripe, block and row pair; same column triple and
+    // the same side of it); sites without one are left out.
+    const auto at = [&](int32_t y, int32_t x) { return static_cast<size_t>(y) * w + x; };
+    int32_t checked = 0, mismatches = 0;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const int32_t pairTop = y / 2 * 2, triple = x / 3 * 3;
+        bool found = false;
+        for (int32_t ry = pairTop; ry < pairTop + 2 && !found; ++ry)
+          for (int32_t rx = triple; rx < triple + 3 && rx < w && !found; ++rx)
+            if ((rx % 3 == 0) == (x % 3 == 0) && kXTrans[ry % 6][rx % 6] == 0 && x / 768 == rx / 768) {
+              found = true;
+              ++checked;
+              if (theirs.samples[at(y, x)] != ours.frame[at(ry, rx)]) ++mismatches;
+            }
+      }
+    EXPECT_EQ(mismatches, 0) << c.name;
+    // Most sites have such a red site.
+    EXPECT_GT(checked, w * h / 2) << c.name;
+  }
 }
 
 // RW2 files with the Make tag cameras write. dcraw reads the block coding
@@ -487,6 +575,160 @@ TEST(MrwOracle, LayoutsAgainstDcrawAndLibRaw) {
       EXPECT_EQ(dw, c.f.width) << c.name;
       EXPECT_EQ(dh, c.f.height) << c.name;
     }
+  }
+}
+
+// X3F files with the property list cameras write (CAMMANUF, CAMMODEL), which
+// dcraw needs to name the camera. dcraw reads formats 30 and 5 to the same
+// red, green and blue of every site as this decoder, when the preview's entry
+// follows the raw image's, except for one relation: it takes the 16-bit
+// result as signed and stores the values from 32768 up as 0, where this
+// decoder keeps format 30's 16-bit wrap and format 5's low 16 bits (only
+// negative sums stored as 0). Other listed disagreements, where this decoder
+// keeps its rules (the raw image is the entry whose image type is not 2,
+// wherever it stands): with the preview's
+// entry first, or with a preview entry after it giving a larger size, dcraw
+// takes the preview's size for the raw image, finds no raw image and
+// refuses the file; a raw image of another format (35) gives
+// dcraw no raw image either, while this decoder loads the largest preview;
+// LibRaw refuses all of these files.
+TEST(X3fOracle, FramesAgainstDcrawAndLibRaw) {
+  if (!HaveTools()) GTEST_SKIP() << "dcraw or unprocessed_raw missing (scripts/deps.sh installs them)";
+  using x3f_builder::sSection;
+  const int32_t w = 64, h = 32;
+  // Format 30: the planes as given, red, green, blue; values near both ends
+  // of the 16-bit range make the running sums wrap.
+  const auto format30 = [&](uint32_t seed, std::vector<uint16_t>& rgb) {
+    std::mt19937 rng(seed);
+    std::vector<std::vector<uint16_t>> planes(3, std::vector<uint16_t>(static_cast<size_t>(w) * h));
+    // Each value within 1500 of the one it is predicted from (the coding
+    // takes differences below 4096), starting at 0.
+    for (auto& p : planes)
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          const int32_t from = x >= 2 ? p[static_cast<size_t>(y) * w + x - 2]
+                               : y >= 2 ? p[static_cast<size_t>(y - 2) * w + x] : 0;
+          p[static_cast<size_t>(y) * w + x] = static_cast<uint16_t>(from + static_cast<int32_t>(rng() % 3001) - 1500);
+        }
+    std::vector<uint8_t> data(48, 0);
+    const auto table = x3f_encoder::Table();
+    std::copy(table.begin(), table.end(), data.begin() + 8);
+    std::vector<std::vector<uint8_t>> coded;
+    for (int p = 0; p < 3; ++p) {
+      coded.push_back(x3f_encoder::EncodePlane(planes[p], w, h));
+      const uint32_t n = static_cast<uint32_t>(coded.back().size());
+      for (int k = 0; k < 4; ++k) data[36 + 4 * p + k] = static_cast<uint8_t>(n >> (8 * k));
+    }
+    for (const auto& c : coded) {
+      data.insert(data.end(), c.begin(), c.end());
+      while (data.size() % 16) data.push_back(0);
+    }
+    rgb.clear();
+    for (size_t i = 0; i < planes[0].size(); ++i)
+      for (int p = 0; p < 3; ++p) rgb.push_back(planes[p][i]);
+    return sSection{3, 30, w, h, data};
+  };
+  // Format 5: a table of large values of both signs, so rows sum below 0
+  // and above 65535.
+  const auto format5 = [&](uint32_t seed, std::vector<uint16_t>& rgb) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> data;
+    int16_t table[1024];
+    for (auto& t : table) {
+      t = static_cast<int16_t>(static_cast<int32_t>(rng() % 12001) - 5000);
+      data.push_back(static_cast<uint8_t>(t)), data.push_back(static_cast<uint8_t>(t >> 8));
+    }
+    rgb.clear();
+    for (int32_t y = 0; y < h; ++y) {
+      int32_t sums[3] = {0, 0, 0};
+      for (int32_t x = 0; x < w; ++x) {
+        uint32_t word = 0;
+        for (int k = 0; k < 3; ++k) {
+          const uint32_t index = rng() % 1024;
+          word |= index << (10 * k);
+          sums[k] += table[index];
+        }
+        x3f_builder::L32(data, word);
+        for (int k = 2; k >= 0; --k) rgb.push_back(sums[k] < 0 ? 0 : static_cast<uint16_t>(sums[k]));
+      }
+    }
+    return sSection{3, 5, w, h, data};
+  };
+  const std::string jpeg = twtest::ReadFileText(twtest::SourcePath("tests/picture/raw/data/preview_48x32.jpg"));
+  const sSection preview{2, 18, 48, 32, std::vector<uint8_t>(jpeg.begin(), jpeg.end())};
+  struct sCase {
+    const char* name;
+    const char* model;
+    sSection raw;
+    std::vector<uint16_t> rgb;  // empty: the preview loads
+    bool previewFirst = false;
+    uint32_t previewWidth = 48, previewHeight = 32;  // the preview's image header
+  };
+  std::vector<sCase> cases;
+  uint32_t seed = 5;
+  for (const char* model : {"SIGMA SD10", "SIGMA SD14"}) {
+    sCase c{"format 30", model, {}, {}};
+    c.raw = format30(seed++, c.rgb);
+    cases.push_back(c);
+    sCase d{"format 5", model, {}, {}};
+    d.raw = format5(seed++, d.rgb);
+    cases.push_back(d);
+  }
+  sCase first{"format 30, preview first", "SIGMA SD10", {}, {}, true};
+  first.raw = format30(seed++, first.rgb);
+  cases.push_back(first);
+  // A preview whose header gives a larger size than the raw image's.
+  sCase larger{"format 30, larger preview last", "SIGMA SD10", {}, {}, false, 80, 40};
+  larger.raw = format30(seed++, larger.rgb);
+  cases.push_back(larger);
+  cases.push_back({"format 35", "SIGMA SD10", sSection{3, 35, w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 6, 0)}, {}});
+  for (const auto& c : cases) {
+    const std::string name = std::string(c.name) + " " + c.model;
+    sSection p = preview;
+    p.columns = c.previewWidth, p.rows = c.previewHeight;
+    const auto bytes = x3f_builder::Build(c.previewFirst ? std::vector<sSection>{p, c.raw} : std::vector<sSection>{c.raw, p},
+                                          32, {{"CAMMANUF", "SIGMA"}, {"CAMMODEL", c.model}});
+    twtest::DumpRawFixture("x3f", "oracle " + name, bytes);
+    cFrameCatcher catcher;
+    std::unique_ptr<cPictBase> d = Probe(bytes, nullptr);
+    ASSERT_NE(d, nullptr) << name;
+    ASSERT_TRUE(LoadWith(*d, bytes)) << name;
+    cTempFile file(bytes, "f.x3f");
+    sPgm theirs;
+    const bool read = DcrawRgb(file, theirs);
+    sPgm libraw;
+    EXPECT_FALSE(LibRaw(file, libraw)) << name;
+    const std::string info = DcrawInfo(file);
+    EXPECT_NE(info.find(std::string("Camera: Sigma ") + (c.model + 6)), std::string::npos) << name << "\n" << info;
+    if (c.rgb.empty()) {
+      EXPECT_TRUE(catcher.frame.samples.empty()) << name;
+      EXPECT_EQ(d->GetWidth(), 48) << name;
+      EXPECT_EQ(d->GetHeight(), 32) << name;
+      EXPECT_NE(info.find("Number of raw images: 0"), std::string::npos) << name;
+      EXPECT_FALSE(read) << name;
+      continue;
+    }
+    ASSERT_EQ(catcher.frame.width, 3 * w) << name;
+    ASSERT_EQ(catcher.frame.height, h) << name;
+    EXPECT_EQ(catcher.frame.samples, c.rgb) << name;
+    int32_t dw = 0, dh = 0;
+    ASSERT_TRUE(DcrawSize(file, "Full size:", dw, dh)) << name;
+    if (c.previewFirst || c.previewWidth > static_cast<uint32_t>(w)) {
+      EXPECT_EQ(dw, static_cast<int32_t>(c.previewWidth)) << name;
+      EXPECT_EQ(dh, static_cast<int32_t>(c.previewHeight)) << name;
+      EXPECT_NE(info.find("Number of raw images: 0"), std::string::npos) << name;
+      EXPECT_FALSE(read) << name;
+      continue;
+    }
+    EXPECT_EQ(dw, w) << name;
+    EXPECT_EQ(dh, h) << name;
+    ASSERT_TRUE(read) << name;
+    ASSERT_EQ(theirs.width, w) << name;
+    ASSERT_EQ(theirs.height, h) << name;
+    std::vector<uint16_t> signedClamped = c.rgb;
+    for (auto& v : signedClamped) v = v >= 0x8000 ? 0 : v;
+    EXPECT_NE(signedClamped, c.rgb) << name << ": no value from 32768 up";
+    EXPECT_EQ(theirs.samples, signedClamped) << name;
   }
 }
 

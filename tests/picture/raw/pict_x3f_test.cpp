@@ -11,6 +11,7 @@
 #include "base/memio.h"
 #include "picture/pict_jpeg.h"
 #include "picture/raw/pict_x3f.h"
+#include "tests/picture/raw/raw_test_util.h"
 #include "tests/support/raw_fixture_dump.h"
 #include "tests/support/test_support.h"
 #include "tests/support/x3f_builder.h"
@@ -56,11 +57,35 @@ sSection Format5(int32_t w, int32_t h) {
   return sSection{3, 5, static_cast<uint32_t>(w), static_cast<uint32_t>(h), data};
 }
 
+// The samples Format30 and Format5 code, red, green and blue per site, top
+// row first.
+std::vector<uint16_t> Format30Samples(int32_t w, int32_t h) {
+  std::vector<uint16_t> out;
+  for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i)
+    for (int p = 0; p < 3; ++p) out.push_back(static_cast<uint16_t>(100 + (i * (p + 3)) % 3000));
+  return out;
+}
+
+std::vector<uint16_t> Format5Samples(int32_t w, int32_t h) {
+  std::vector<uint16_t> out;
+  for (int32_t y = 0; y < h; ++y) {
+    int32_t sums[3] = {0, 0, 0};
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t i = y * w + x;
+      const int32_t index[3] = {i % 40, i % 50 + 1, i % 7 + 40};
+      for (int k = 0; k < 3; ++k) sums[k] += index[k] * 3 - 100;
+      for (int k = 2; k >= 0; --k) out.push_back(sums[k] < 0 ? 0 : static_cast<uint16_t>(sums[k]));
+    }
+  }
+  return out;
+}
+
 TEST(X3f, DecodesFormats30And5) {
   struct {
     const char* name;
     sSection raw;
-  } cases[] = {{"format 30", Format30(33, 10)}, {"format 5", Format5(20, 6)}};
+    std::vector<uint16_t> samples;
+  } cases[] = {{"format 30", Format30(33, 10), Format30Samples(33, 10)}, {"format 5", Format5(20, 6), Format5Samples(20, 6)}};
   for (const auto& c : cases) {
     const auto bytes = x3f_builder::Build({Preview("preview_48x32.jpg", 48, 32), c.raw});
     twtest::DumpRawFixture("x3f", c.name, bytes);
@@ -71,7 +96,12 @@ TEST(X3f, DecodesFormats30And5) {
     EXPECT_EQ(info.width, static_cast<int32_t>(c.raw.columns));
     EXPECT_EQ(info.height, static_cast<int32_t>(c.raw.rows));
     EXPECT_TRUE(info.hasPreview);
+    cFrameCatcher catcher;
     ASSERT_TRUE(d.Load(&io)) << c.name;
+    // The decoded samples, before development.
+    EXPECT_EQ(catcher.frame.width, 3 * static_cast<int32_t>(c.raw.columns)) << c.name;
+    EXPECT_EQ(catcher.frame.height, static_cast<int32_t>(c.raw.rows)) << c.name;
+    EXPECT_EQ(catcher.frame.samples, c.samples) << c.name;
     EXPECT_TRUE(d.IsHighDepth());
     EXPECT_EQ(d.GetWidth(), static_cast<int32_t>(c.raw.columns));
     EXPECT_EQ(d.Pixels64().data[0] >> 48, 0xFFFFu);

@@ -96,11 +96,6 @@ TEST(SamsungCoding, RowOffsetRefusals) {
   offsets[2] = static_cast<uint32_t>(strip.bytes.size());
   EXPECT_FALSE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()), offsets.data(),
                                       rs, 0, 4));
-  // A dir bit in the first row of the first strip predicts from above the
-  // raster: refused.
-  std::vector<uint8_t> dirFirst = {0, 0, 0, 0x80, 0, 0, 0, 0};
-  const uint32_t zero = 0;
-  EXPECT_FALSE(SamsungDecodeRowOffset(dirFirst.data(), 8, &zero, rs, 0, 1));
   // A strip that does not fit the raster.
   EXPECT_FALSE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()),
                                       strip.rowOffsets.data(), rs, 1, 4));
@@ -161,4 +156,85 @@ TEST(SamsungCoding, BlockRowsRunningDryReadZerosAndHeaderCutShort) {
   ASSERT_TRUE(SamsungDecodeBlocks(b2.data(), static_cast<int64_t>(b2.size()), rw, 0, 2));
   for (int r = 0; r < 2; ++r)
     for (int c = 32; c < 40; ++c) EXPECT_EQ(wide[r * 40 + c], 0);
+}
+
+TEST(SamsungCoding, RowOffsetPredictionAboveTheRasterGivesZero) {
+  // Row 0: no dir, lengths 7, differences 0 (all 128). Row 1: dir, lengths
+  // 7, differences 5: even columns predict from row 0 (133), odd ones from
+  // row -1, which does not exist (0). Then the exchange of (0, c + 1) and
+  // (1, c) for even c.
+  auto row = [](bool dir, uint32_t d) {
+    cBitWriter w;
+    w.Put(dir ? 1 : 0, 1);
+    for (int g = 0; g < 4; ++g) w.Put(0, 2);
+    for (int c = 0; c < 16; ++c) w.Put(d, 7);
+    return AsWords(w.Finish(), false);
+  };
+  std::vector<uint8_t> strip = row(false, 0);
+  const uint32_t second = static_cast<uint32_t>(strip.size());
+  const auto r1 = row(true, 5);
+  strip.insert(strip.end(), r1.begin(), r1.end());
+  const uint32_t offsets[2] = {0, second};
+  std::vector<uint16_t> raster(32, 0xEEEE);
+  sSamsungRaster rs{raster.data(), 16, 2};
+  ASSERT_TRUE(SamsungDecodeRowOffset(strip.data(), static_cast<int64_t>(strip.size()), offsets, rs, 0, 2));
+  for (int c = 0; c < 16; ++c) {
+    EXPECT_EQ(raster[c], (c & 1) != 0 ? 133 : 128) << c;
+    EXPECT_EQ(raster[16 + c], (c & 1) != 0 ? 0 : 128) << c;
+  }
+  // A dir bit in row 0 of the raster: the whole block is 0, the decode goes
+  // on.
+  std::vector<uint16_t> one(16, 0xEEEE);
+  sSamsungRaster ro{one.data(), 16, 1};
+  const auto r0 = row(true, 9);
+  const uint32_t zero = 0;
+  ASSERT_TRUE(SamsungDecodeRowOffset(r0.data(), static_cast<int64_t>(r0.size()), &zero, ro, 0, 1));
+  EXPECT_EQ(one, std::vector<uint16_t>(16, 0));
+}
+
+TEST(SamsungCoding, BlockThatKeepsItsLengthsCodesNoDifferences) {
+  // opt 4 (no mag updates, mag 0); block 0 sends lengths 3 with differences
+  // 1; block 1 keeps pmode 7 and its lengths: lengths 0, so its samples
+  // equal the prediction, the last sample of block 0 of their colour, and
+  // the bits after the flag are not read.
+  std::vector<uint8_t> bytes(16, 0);
+  bytes[9] = 4;
+  bytes[12] = 100;
+  cBitWriter w;
+  w.Put(1, 1);  // keep pmode 7
+  w.Put(0, 1);  // lengths follow
+  for (int c = 0; c < 4; ++c) {
+    w.Put(3, 2);
+    w.Put(3, 4);
+  }
+  for (int c = 0; c < 16; ++c) w.Put(1, 3);
+  w.Put(1, 1);  // keep pmode 7
+  w.Put(1, 1);  // keep the lengths
+  // Bits that lengths kept from block 0 would read as differences of 1.
+  for (int c = 0; c < 16; ++c) w.Put(1, 3);
+  const auto words = AsWords(w.Finish(), false);
+  bytes.insert(bytes.end(), words.begin(), words.end());
+  bytes.resize(bytes.size() + 16, 0);
+  std::vector<uint16_t> raster(32, 0xEEEE);
+  sSamsungRaster rs{raster.data(), 32, 1};
+  ASSERT_TRUE(SamsungDecodeBlocks(bytes.data(), static_cast<int64_t>(bytes.size()), rs, 0, 1));
+  for (int c = 0; c < 16; ++c) EXPECT_EQ(raster[c], 101) << c;
+  for (int c = 16; c < 32; ++c) EXPECT_EQ(raster[c], 101) << c;
+}
+
+TEST(SamsungCoding, RowOffsetRowsWiderThanTheRasterAreClipped) {
+  // Rows coded 64 samples wide into a raster 56 wide (not a multiple of 16):
+  // the last block's samples past the row end are dropped, as LibRaw drops
+  // them, and the rest equals the 64-wide decode.
+  const auto want = SmoothMosaic(64, 6, 4095, 8);
+  const auto strip = EncodeSamsungRowOffset(want, 64, 0, 6, 13);
+  std::vector<uint16_t> full(64 * 6, 0), clipped(56 * 6, 0xEEEE);
+  sSamsungRaster rf{full.data(), 64, 6}, rc{clipped.data(), 56, 6};
+  ASSERT_TRUE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()),
+                                     strip.rowOffsets.data(), rf, 0, 6));
+  ASSERT_TRUE(SamsungDecodeRowOffset(strip.bytes.data(), static_cast<int64_t>(strip.bytes.size()),
+                                     strip.rowOffsets.data(), rc, 0, 6));
+  ASSERT_EQ(full, want);
+  for (int r = 0; r < 6; ++r)
+    for (int c = 0; c < 56; ++c) EXPECT_EQ(clipped[r * 56 + c], want[r * 64 + c]) << r << "," << c;
 }

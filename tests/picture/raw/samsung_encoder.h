@@ -27,8 +27,10 @@ struct sSamsungStrip {
 // Row-offset coding of rows [first, first + rows) of target (width a
 // multiple of 16). model holds the decoded rows above (final form); the
 // strip's own rows are coded in the order before the green exchange.
+// allDir: every block from row 2 on predicts from the rows above (else a
+// random choice per block).
 inline sSamsungStrip EncodeSamsungRowOffset(const std::vector<uint16_t>& target, int width, int first, int rows,
-                                            uint32_t seed) {
+                                            uint32_t seed, bool allDir = false) {
   cRandom rnd(seed);
   std::vector<uint16_t> pre = target;  // the strip's rows before the exchange
   for (int r = 0; r + 1 < rows; r += 2)
@@ -45,7 +47,7 @@ inline sSamsungStrip EncodeSamsungRowOffset(const std::vector<uint16_t>& target,
     int len[4];
     for (int& l : len) l = r < 2 ? 7 : 4;
     for (int col = 0; col < width; col += 16) {
-      const bool dir = y >= 2 && (rnd.Next() & 1) != 0;
+      const bool dir = y >= 2 && (allDir || (rnd.Next() & 1) != 0);
       int need[4] = {0, 0, 0, 0};
       int32_t resid[16];
       for (int c = 0; c < 16; ++c) {
@@ -182,7 +184,9 @@ inline std::vector<uint8_t> GenerateSamsungBlocks(int width, int rows, int opt, 
         update = (r == 0 && tab == 0) || (rnd.Next() & 1) != 0;
         w.Put(update ? 0 : 1, 1);
       }
-      if (update) {
+      if (!update) {
+        for (int& l : len) l = 0;  // a block that keeps its lengths codes none
+      } else {
         for (int c = 0; c < 4; ++c) {
           const int i = (((r & 1) << 1) | (c & 1)) % 3;
           int code = static_cast<int>(rnd.Next() % 4);
