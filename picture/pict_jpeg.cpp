@@ -34,7 +34,9 @@ bool cPictJPEG::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
   return true;
 }
 
-bool cPictJPEG::Load(cFileIOTarget* stream) { return RunParse(stream, kModeLoad); }
+// A stream of tables only (SOI, tables, EOI) is well formed but holds no
+// picture: without a frame the load fails, whatever an earlier load left.
+bool cPictJPEG::Load(cFileIOTarget* stream) { return RunParse(stream, kModeLoad) && frameReached_; }
 
 bool cPictJPEG::LoadPreview(cFileIOTarget* stream, cPictBase* destination, int32_t&, int32_t&) {
   RunParse(stream, kModeThumbnail);

@@ -20,6 +20,13 @@ int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
+// What the margins leave of a side, as the frame check sees it: a negative
+// margin leaves nothing (the load refuses it), and the 64-bit difference
+// never wraps into a size.
+int32_t FrameSide(int32_t side, int32_t before, int32_t after) {
+  if (before < 0 || after < 0) return 0;
+  return ClampToInt32(std::max<int64_t>(0, static_cast<int64_t>(side) - before - after));
+}
 
 uint32_t Le32(const uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -130,8 +137,8 @@ bool cPictIIQ::ReadInfo(cFileIOTarget* stream, sPictInfo* info) {
   return RawGuarded([&] {
     if (!ReadDirectory(stream)) return false;
     if (info != nullptr) {
-      info->width = width_ - margins_.left - margins_.right;
-      info->height = height_ - margins_.top - margins_.bottom;
+      info->width = FrameSide(width_, margins_.left, margins_.right);
+      info->height = FrameSide(height_, margins_.top, margins_.bottom);
       cFileIOSubRange window(stream, wrappedStart_, stream->GetSize() - wrappedStart_);
       info->hasPreview = cPictTIFF::ReadTIFFInfo(&window, nullptr);
     }

@@ -170,6 +170,9 @@ bool cPictPEF::Detect(cFileIOTarget* stream, sPictInfo* info) {
 bool cPictPEF::Unpack(cFileIOTarget* stream, _typebuf<uint16_t>& raster) {
   const int64_t total = int64_t{width0_} * height0_;
   if (total > kRawMaxSamples) return false;
+  // Every coding here takes at least one bit a sample: a file too small for
+  // that cannot hold the sensor, and no raster is set up for it.
+  if (total > 8 * static_cast<int64_t>(std::min<uint64_t>(stream->GetSize(), kRawMaxSamples))) return false;
   if (stripByteCounts_.count == 0) {
     if (stripOffsets_.count != 1) return false;
     const uint64_t size = stream->GetSize();

@@ -881,4 +881,27 @@ TEST(PictJPEG, TwelveBitDctFileIsRecognisedButNotDecoded) {
   EXPECT_EQ(CreatePicture(&io, nullptr), nullptr);
 }
 
+// A stream the parser accepts but that has no frame (tables only) is no
+// picture: Load fails on a fresh object and on one that held a picture.
+TEST(PictJPEG, StreamWithoutFrameDoesNotLoad) {
+  std::vector<uint8_t> tables = Soi();
+  Quant(tables, 1);
+  FlatTables(tables);
+  Eoi(tables);
+  std::vector<uint8_t> bare = {0xFF, 0xD8, 0xFF, 0xD9};
+  cJpegBits bits;
+  PutBlock(bits, 8, {});
+  const std::vector<uint8_t> picture = GreyFile(8, 8, bits.Finish());
+  for (const std::vector<uint8_t>* f : {&bare, &tables}) {
+    cJPEGParser parser;
+    EXPECT_TRUE(Parse(parser, *f));
+    cPictJPEG fresh;
+    EXPECT_FALSE(LoadJpeg(fresh, *f));
+    EXPECT_FALSE(fresh.HasPixels());
+    cPictJPEG reused;
+    ASSERT_TRUE(LoadJpeg(reused, picture));
+    EXPECT_FALSE(LoadJpeg(reused, *f));
+  }
+}
+
 }  // namespace

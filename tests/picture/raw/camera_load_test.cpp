@@ -5,6 +5,7 @@
 // fail or stay bounded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -126,6 +127,25 @@ TEST(PefLoad, CraftedFilesFail) {
     std::vector<uint16_t> samples;
     const auto file = MakePef(k.spec, samples);
     cPictPEF pef;
+    EXPECT_FALSE(LoadWith(file, pef));
+  }
+  // A height far beyond what the file's bytes can hold (one strip of the
+  // real rows): refused before the raster is set up.
+  {
+    SCOPED_TRACE("height beyond the file");
+    sPefSpec tall;
+    tall.compression = 1;
+    std::vector<uint16_t> samples;
+    auto file = MakePef(tall, samples);
+    const uint8_t height[8] = {0x01, 0x01, 0x04, 0x00, 0x01, 0x00, 0x00, 0x00};
+    auto at = std::search(file.begin(), file.end(), height, height + 8);
+    ASSERT_NE(at, file.end());
+    at[8] = 0xFF, at[9] = 0xFF, at[10] = 0, at[11] = 0;  // 65535 rows
+    cPictPEF pef;
+    sPictInfo info;
+    cBufWrapperIO io(file.data(), static_cast<uint32_t>(file.size()));
+    ASSERT_TRUE(cPictPEF::Detect(&io, &info));
+    EXPECT_EQ(info.height, 65535);
     EXPECT_FALSE(LoadWith(file, pef));
   }
   // Strips past the height are not read; the picture still loads.

@@ -54,6 +54,21 @@ TEST(PictCRW, ReadInfoReportsSizeAndPreview) {
   EXPECT_FALSE(crw.LoadPreview(&s, &out, w, h));
 }
 
+// A preview record whose JPEG has no frame (SOI, EOI) is no preview: the
+// load fails and leaves the destination without pixels.
+TEST(PictCRW, PreviewWithoutFrameDoesNotLoad) {
+  sCrwSpec spec;
+  spec.raw = tBytes(100, 0);
+  spec.jpeg = {0xFF, 0xD8, 0xFF, 0xD9};
+  const tBytes file = CrwCamera(spec);
+  cBufWrapperIO s(file.data(), static_cast<uint32_t>(file.size()));
+  cPictCRW crw;
+  cPictDummy out;
+  int32_t w = 0, h = 0;
+  EXPECT_FALSE(crw.LoadPreview(&s, &out, w, h));
+  EXPECT_FALSE(out.HasPixels());
+}
+
 TEST(PictCRW, RawDataMatchesTheGenerator) {
   struct {
     uint32_t modelId;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -96,6 +97,32 @@ TEST(Iiq, MarginsAndRefusals) {
   cBufWrapperIO io(tiff.data(), static_cast<uint32_t>(tiff.size()));
   cPictIIQ d;
   EXPECT_FALSE(d.ReadInfo(&io, nullptr));
+}
+
+// Margins from the file are any 32-bit values: the reported size is what the
+// frame check would leave, never a wrapped difference, and such a file does
+// not load.
+TEST(Iiq, HostileMarginsReportNothing) {
+  struct {
+    const char* name;
+    sIiq f;
+    int32_t width, height;
+  } cases[] = {
+      {"left margin near INT32_MIN", [] { sIiq f; f.left = INT32_MIN + 2; return f; }(), 0, 10},
+      {"top margin INT32_MIN", [] { sIiq f; f.top = INT32_MIN; return f; }(), 34, 0},
+      {"left margin past the width", [] { sIiq f; f.left = 50; return f; }(), 0, 10},
+      {"top margin INT32_MAX", [] { sIiq f; f.top = INT32_MAX; return f; }(), 34, 0},
+  };
+  for (const auto& c : cases) {
+    const auto built = Build(c.f);
+    cBufWrapperIO io(built.bytes.data(), static_cast<uint32_t>(built.bytes.size()));
+    sPictInfo info;
+    ASSERT_TRUE(cPictIIQ::Detect(&io, &info)) << c.name;
+    EXPECT_EQ(info.width, c.width) << c.name;
+    EXPECT_EQ(info.height, c.height) << c.name;
+    cPictIIQ d;
+    EXPECT_FALSE(d.Load(&io)) << c.name;
+  }
 }
 
 }  // namespace

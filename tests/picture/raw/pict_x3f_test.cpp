@@ -148,6 +148,18 @@ TEST(X3f, OtherFormatsUseTheLargestPreview) {
   EXPECT_FALSE(fresh.ReadInfo(&io2, nullptr));
 }
 
+// The largest preview stands in for another format: when its JPEG holds no
+// frame (tables only), nothing loads rather than an empty picture.
+TEST(X3f, PreviewWithoutFrameLoadsNothing) {
+  const sSection other{3, 35, 4000, 3000, std::vector<uint8_t>(16, 0)};
+  const sSection empty{2, 18, 320, 213, {0xFF, 0xD8, 0xFF, 0xD9}};
+  const auto bytes = x3f_builder::Build({Preview("preview_48x32.jpg", 48, 32), other, empty});
+  cBufWrapperIO io(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  cPictX3F d;
+  EXPECT_FALSE(d.Load(&io));
+  EXPECT_FALSE(d.HasPixels());
+}
+
 TEST(X3f, PreviewStandingInLoadsOnlyAtItsAnnouncedSize) {
   // ReadInfo announces the preview's header size; a JPEG of another size
   // fails the load rather than give a picture of another size.
