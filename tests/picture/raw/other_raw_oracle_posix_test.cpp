@@ -31,6 +31,7 @@
 #include "base/memio.h"
 #include "picture/raw/pict_raf.h"
 #include "picture/raw/raw_develop.h"
+#include "tests/picture/raw/raw_oracle_tools.h"
 #include "tests/picture/raw/raw_test_util.h"
 #include "tests/support/exif_jpeg.h"
 #include "tests/support/fuji_compressed_encoder.h"
@@ -49,34 +50,9 @@ namespace {
 
 using raf_builder::sRaf;
 
-struct sPgm {
-  int32_t width = 0, height = 0;
-  std::vector<uint16_t> samples;
-};
-
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
-bool ParsePgm(const std::string& b, sPgm& out) {
-  int w = 0, h = 0, mx = 0, n = 0;
-  if (std::sscanf(b.c_str(), "P5 %d %d %d%n", &w, &h, &mx, &n) != 3 || w <= 0 || h <= 0 || mx <= 255) return false;
-  const size_t start = static_cast<size_t>(n) + 1;
-  if (b.size() < start + static_cast<size_t>(w) * h * 2) return false;
-  out.width = w, out.height = h;
-  out.samples.resize(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < out.samples.size(); ++i)
-    out.samples[i] = static_cast<uint16_t>(static_cast<uint8_t>(b[start + 2 * i]) << 8 |
-                                           static_cast<uint8_t>(b[start + 2 * i + 1]));
-  return true;
-}
+using raw_oracle::ParsePgm;
+using raw_oracle::RunTool;
+using raw_oracle::sPgm;
 
 // A P6 of 16-bit samples: three per pixel.
 bool ParsePpm(const std::string& b, sPgm& out) {
@@ -111,11 +87,11 @@ bool HaveTools() {
 }
 
 bool Dcraw(const cTempFile& f, sPgm& out) {
-  return ParsePgm(Run("timeout 60 dcraw -E -4 -c '" + f.path + "' 2>/dev/null"), out);
+  return ParsePgm(RunTool("timeout 60 dcraw -E -4 -c '" + f.path + "' 2>/dev/null"), out);
 }
 
 bool LibRaw(const cTempFile& f, sPgm& out) {
-  Run("cd '" + f.dir + "' && timeout 60 unprocessed_raw " + f.file + " >/dev/null 2>&1");
+  RunTool("cd '" + f.dir + "' && timeout 60 unprocessed_raw " + f.file + " >/dev/null 2>&1");
   std::ifstream in(f.path + ".pgm", std::ios::binary);
   const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return ParsePgm(b, out);
@@ -123,14 +99,14 @@ bool LibRaw(const cTempFile& f, sPgm& out) {
 
 // dcraw's three-colour frame (P6).
 bool DcrawRgb(const cTempFile& f, sPgm& out) {
-  return ParsePpm(Run("timeout 60 dcraw -E -4 -c '" + f.path + "' 2>/dev/null"), out);
+  return ParsePpm(RunTool("timeout 60 dcraw -E -4 -c '" + f.path + "' 2>/dev/null"), out);
 }
 
-std::string DcrawInfo(const cTempFile& f) { return Run("timeout 60 dcraw -i -v '" + f.path + "' 2>/dev/null"); }
+std::string DcrawInfo(const cTempFile& f) { return RunTool("timeout 60 dcraw -i -v '" + f.path + "' 2>/dev/null"); }
 
 // dcraw -i -v's "<label>:  W x H".
 bool DcrawSize(const cTempFile& f, const char* label, int32_t& w, int32_t& h) {
-  const std::string text = Run("timeout 60 dcraw -i -v '" + f.path + "' 2>/dev/null");
+  const std::string text = RunTool("timeout 60 dcraw -i -v '" + f.path + "' 2>/dev/null");
   const size_t at = text.find(label);
   return at != std::string::npos && std::sscanf(text.c_str() + at + strlen(label), " %d x %d", &w, &h) == 2;
 }
