@@ -54,43 +54,21 @@ if(TARGET bench_picture_tiff)
   target_link_libraries(bench_picture_tiff PRIVATE TIFF::TIFF)
 endif()
 
-# The Canon raw benchmark measures against LibRaw's unpack (libraw-dev) and
-# builds its files with the tests' CR2, CRW and lossless-JPEG kits.
-if(TARGET bench_canon_raw)
-  find_library(LIBRAW_LIBRARY raw REQUIRED)
-  target_sources(bench_canon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
-  target_include_directories(bench_canon_raw PRIVATE ${TW_ROOT})
-  target_link_libraries(bench_canon_raw PRIVATE ${LIBRAW_LIBRARY})
-endif()
+# The camera raw benchmarks measure against LibRaw's unpack (libraw-dev) and
+# build their files with the tests' raw kits; the Nikon and other-raw ones
+# also read pictures from the source tree.
+function(tw_libraw_bench target)
+  if(NOT TARGET ${target})
+    return()
+  endif()
+  find_library(TW_LIBRAW_LIBRARY raw REQUIRED)
+  target_sources(${target} PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp ${ARGN})
+  target_include_directories(${target} PRIVATE ${TW_ROOT})
+  target_compile_definitions(${target} PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
+  target_link_libraries(${target} PRIVATE ${TW_LIBRAW_LIBRARY})
+endfunction()
 
-# The camera raw benchmark measures against LibRaw's unpack (libraw-dev) and
-# builds its files with the tests' raw kit.
-if(TARGET bench_picture_raw)
-  find_library(RAW_LIBRARY raw REQUIRED)
-  target_sources(bench_picture_raw PRIVATE ${TW_ROOT}/tests/support/raw_fixture.cpp
-                 ${TW_ROOT}/tests/support/ljpeg_encoder.cpp ${TW_ROOT}/tests/support/tiff_builder.cpp
-                 ${TW_ROOT}/bench/heap_count.cpp)
-  target_include_directories(bench_picture_raw PRIVATE ${TW_ROOT})
-  target_link_libraries(bench_picture_raw PRIVATE ${RAW_LIBRARY})
-endif()
-
-# The Nikon, Sony, Samsung and Pentax raw benchmark measures against LibRaw's
-# unpack (libraw-dev), builds its files with the tests' camera kits and reads
-# the NEF preview JPEG from the source tree.
-if(TARGET bench_nikon_raw)
-  find_library(NIKON_RAW_LIBRARY raw REQUIRED)
-  target_sources(bench_nikon_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
-  target_include_directories(bench_nikon_raw PRIVATE ${TW_ROOT})
-  target_compile_definitions(bench_nikon_raw PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
-  target_link_libraries(bench_nikon_raw PRIVATE ${NIKON_RAW_LIBRARY})
-endif()
-
-# The other camera raw benchmark (RAF, RW2, ORF, IIQ) measures against
-# LibRaw's unpack (libraw-dev) and builds its data with the tests' encoders.
-if(TARGET bench_other_raw)
-  find_library(OTHER_RAW_LIBRARY raw REQUIRED)
-  target_sources(bench_other_raw PRIVATE ${TW_ROOT}/tests/support/tiff_builder.cpp ${TW_ROOT}/bench/heap_count.cpp)
-  target_include_directories(bench_other_raw PRIVATE ${TW_ROOT})
-  target_compile_definitions(bench_other_raw PRIVATE TW_SOURCE_ROOT="${TW_ROOT}")
-  target_link_libraries(bench_other_raw PRIVATE ${OTHER_RAW_LIBRARY})
-endif()
+tw_libraw_bench(bench_canon_raw)
+tw_libraw_bench(bench_picture_raw ${TW_ROOT}/tests/support/raw_fixture.cpp ${TW_ROOT}/tests/support/ljpeg_encoder.cpp)
+tw_libraw_bench(bench_nikon_raw)
+tw_libraw_bench(bench_other_raw)

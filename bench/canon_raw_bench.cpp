@@ -16,6 +16,7 @@
 
 #include "base/memio.h"
 #include "bench/heap_count.h"
+#include "bench/libraw_unpack.h"
 #include "picture/raw/pict_cr2.h"
 #include "picture/raw/pict_crw.h"
 #include "tests/picture/raw/canon_crw_encoder.h"
@@ -114,16 +115,6 @@ bool OursCrw(const std::vector<uint8_t>& file) {
   return crw.DecodeRaster(&io);
 }
 
-// LibRaw's open and unpack (the raw samples, no processing).
-bool LibRaw(const std::vector<uint8_t>& file) {
-  libraw_data_t* raw = libraw_init(0);
-  if (raw == nullptr) return false;
-  bool ok = libraw_open_buffer(raw, const_cast<uint8_t*>(file.data()), file.size()) == LIBRAW_SUCCESS &&
-            libraw_unpack(raw) == LIBRAW_SUCCESS;
-  libraw_close(raw);
-  return ok;
-}
-
 void CompareAlternating() {
   constexpr int kRuns = 7;
   const struct {
@@ -138,7 +129,7 @@ void CompareAlternating() {
     bool ok = true, peerOk = true;
     for (int i = 0; i < kRuns; ++i) {
       double t = ThreadSeconds();
-      peerOk &= LibRaw(*in.file);
+      peerOk &= twbench::LibRawUnpack(*in.file);
       peer.push_back(ThreadSeconds() - t);
       t = ThreadSeconds();
       ok &= in.ours(*in.file);

@@ -23,6 +23,7 @@
 
 #include "base/memio.h"
 #include "bench/heap_count.h"
+#include "bench/libraw_unpack.h"
 #include "picture/pict_factory.h"
 #include "picture/raw/pict_arw.h"
 #include "picture/raw/pict_nef.h"
@@ -94,16 +95,6 @@ bool Ours(const sFile& f, double& seconds) {
   return ok && gFrameAt != 0;
 }
 
-// LibRaw's open and unpack (the raw samples, no processing).
-bool LibRaw(const std::vector<uint8_t>& file) {
-  libraw_data_t* raw = libraw_init(0);
-  if (raw == nullptr) return false;
-  bool ok = libraw_open_buffer(raw, const_cast<uint8_t*>(file.data()), file.size()) == LIBRAW_SUCCESS &&
-            libraw_unpack(raw) == LIBRAW_SUCCESS;
-  libraw_close(raw);
-  return ok;
-}
-
 void CompareAlternating() {
   constexpr int kRuns = 5;
   const double megasamples = kW * kH / 1e6;
@@ -113,7 +104,7 @@ void CompareAlternating() {
     for (int i = 0; i < kRuns; ++i) {
       if (f.peerComparable) {
         const double t = ThreadSeconds();
-        peerOk &= LibRaw(f.bytes);
+        peerOk &= twbench::LibRawUnpack(f.bytes);
         peer.push_back(ThreadSeconds() - t);
       }
       double s = 0;

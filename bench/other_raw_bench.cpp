@@ -22,6 +22,7 @@
 
 #include "base/memio.h"
 #include "bench/heap_count.h"
+#include "bench/libraw_unpack.h"
 #include "picture/pict_factory.h"
 #include "picture/raw/pict_raf.h"
 #include "picture/raw/raw_fuji_compressed.h"
@@ -112,16 +113,6 @@ bool OursIiq() {
   return true;
 }
 
-// LibRaw's open and unpack (the raw samples, no processing).
-bool LibRaw(const std::vector<uint8_t>& file) {
-  libraw_data_t* raw = libraw_init(0);
-  if (raw == nullptr) return false;
-  const bool ok = libraw_open_buffer(raw, const_cast<uint8_t*>(file.data()), file.size()) == LIBRAW_SUCCESS &&
-                  libraw_unpack(raw) == LIBRAW_SUCCESS;
-  libraw_close(raw);
-  return ok;
-}
-
 void CompareAlternating() {
   constexpr int kRuns = 5;
   const struct {
@@ -142,7 +133,7 @@ void CompareAlternating() {
     for (int i = 0; i < kRuns; ++i) {
       double t = CpuSeconds();
       if (in.peerFile != nullptr) {
-        peerOk &= LibRaw(*in.peerFile);
+        peerOk &= twbench::LibRawUnpack(*in.peerFile);
         peer.push_back(CpuSeconds() - t);
       }
       t = CpuSeconds();
